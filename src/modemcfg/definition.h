@@ -21,6 +21,10 @@ inline constexpr const char* kDefaultSettings = "9600,8,N,1";
 inline constexpr const char* kFactoryCrcQuestion =
     "FACTORY: Do you want to correct CRC sum to ini file";
 
+// The lines of a text split at CR LF, LF or CR, as the settings files split them (a final line
+// break ends the last line rather than starting an empty one).
+std::vector<std::string> SplitTextLines(const std::string& bytes);
+
 // "KL450" -> "KL450.smf"
 std::string DefinitionFileName(const std::string& typeName);
 // folder + "/" + file name
@@ -63,13 +67,13 @@ TypeInfo ReadTypeInfo(const std::string& folder, const std::string& typeFileName
 // Remembers the type handled last: a type other than the last one is checked (CheckIntegrity)
 // and read once; the same type again returns the remembered values without touching the file.
 class TypeInfoCache {
-public:
+  public:
     const TypeInfo& ForType(const std::string& folder, const std::string& typeFileName,
                             bool factoryMode, platform::Prompter& prompter);
     const std::string& LastType() const { return lastType_; }
     void Forget() { lastType_.clear(); }
 
-private:
+  private:
     std::string lastType_;
     TypeInfo info_;
 };

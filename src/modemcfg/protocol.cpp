@@ -296,8 +296,10 @@ bool MsgComplete(const uint8_t* buffer, size_t len) {
                 ++p;
                 break;
             case 'L':
-                if (len == p + 3) complete = true;
-                else p = len;
+                if (len == p + 3)
+                    complete = true;
+                else
+                    p = len;
                 break;
             default:
                 p = len;
@@ -414,8 +416,8 @@ std::optional<ProgOnInfo> ParseProgOnReply(const uint8_t* m, size_t len) {
 }
 
 std::optional<ParameterMessage> BuildParameterMessage(const ParameterList& list, bool factory) {
-    auto firstFactory = std::find_if(list.begin(), list.end(),
-                                     [](const ModemParam& p) { return p.level == '9'; });
+    auto firstFactory =
+        std::find_if(list.begin(), list.end(), [](const ModemParam& p) { return p.level == '9'; });
     ParameterMessage msg;
     if (factory && firstFactory != list.end()) {
         msg.code = Command::FactoryParamsSend;

@@ -107,7 +107,7 @@ size_t FixedFieldSize(char type);
 // (unknown letter, an N block over 255 bytes) makes Ok() false with a reason in Error(); the
 // bytes are then not to be sent.
 class MessageBuilder {
-public:
+  public:
     explicit MessageBuilder(uint8_t code);
     explicit MessageBuilder(Command code) : MessageBuilder(static_cast<uint8_t>(code)) {}
 
@@ -115,10 +115,10 @@ public:
     MessageBuilder& Add(const Field& field);
     MessageBuilder& Add(char type, char tag, std::string_view valueText);
     // Non-parameter fields from numbers and bytes (route messages).
-    MessageBuilder& AddByte(char tag, uint8_t value);                 // B
-    MessageBuilder& AddWord(char tag, uint16_t value);                // W
-    MessageBuilder& AddAddress(char tag, uint32_t value);             // A
-    MessageBuilder& AddLabel(char tag, uint16_t value);               // J
+    MessageBuilder& AddByte(char tag, uint8_t value);                       // B
+    MessageBuilder& AddWord(char tag, uint16_t value);                      // W
+    MessageBuilder& AddAddress(char tag, uint32_t value);                   // A
+    MessageBuilder& AddLabel(char tag, uint16_t value);                     // J
     MessageBuilder& AddBlock(char tag, const uint8_t* data, size_t count);  // N
     MessageBuilder& AddBlock(char tag, const Bytes& data) {
         return AddBlock(tag, data.data(), data.size());
@@ -129,7 +129,7 @@ public:
     // The finished frame ('L' and CRC appended). Empty when !Ok().
     Bytes Finish() const;
 
-private:
+  private:
     Bytes body_;
     std::string error_;
 };
@@ -212,7 +212,7 @@ std::optional<ParameterMessage> BuildParameterMessage(const ParameterList& list,
 // is dropped whole. The buffer is bounded: one that grows past kMaxReplyLength without
 // completing is dropped (Overflow), so a modem streaming garbage cannot exhaust memory.
 class ReplyAssembler {
-public:
+  public:
     static constexpr size_t kMaxReplyLength = 4096;
 
     enum class Result {
@@ -232,7 +232,7 @@ public:
     void Clear();
     const Bytes& Buffer() const { return buffer_; }
 
-private:
+  private:
     Bytes buffer_;
 };
 
