@@ -1,0 +1,160 @@
+#include "terminal/ui/terminaltextedit.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "platform/ansi.h"
+
+namespace kelmor::terminal {
+
+TerminalTextEdit::TerminalTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTabChangesFocus(false);
+    setUndoRedoEnabled(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont font("Courier New");
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(13);
+    setFont(font);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TerminalTextEdit::keyPressEvent(QKeyEvent* event) {
+    Qt::KeyboardModifiers mods = event->modifiers();
+    int key = event->key();
+    bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier,
+         alt = mods & Qt::AltModifier;
+    if (shift && !ctrl && !alt && key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        if (onScriptKey) onScriptKey(key - Qt::Key_F1 + 1);
+        return;
+    }
+    int ch = -1;
+    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        ch = key - Qt::Key_A + 1;
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        ch = 13;
+    } else if (key == Qt::Key_Backspace) {
+        ch = 8;
+    } else if (key == Qt::Key_Tab) {
+        ch = 9;
+    } else if (key == Qt::Key_Escape) {
+        ch = 27;
+    } else if (!ctrl && !event->text().isEmpty()) {
+        std::string bytes = platform::Utf8ToAnsi(event->text().toStdString());
+        for (char c : bytes)
+            if (onCharacter) onCharacter(static_cast<uint8_t>(c));
+        return;
+    }
+    if (ch >= 0) {
+        if (onCharacter) onCharacter(static_cast<uint8_t>(ch));
+        return;
+    }
+    // With Ctrl held nothing else reaches the text; other keys move the view.
+    if (!ctrl) QPlainTextEdit::keyPressEvent(event);
+}
+
+void TerminalTextEdit::ApplyBackspace() {
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.deletePreviousChar();
+}
+
+void TerminalTextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    if (onPopup) onPopup(event->globalPos());
+}
+
+void TerminalTextEdit::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    if (onFocusChanged) onFocusChanged(true);
+}
+
+void TerminalTextEdit::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    if (onFocusChanged) onFocusChanged(false);
+}
+
+// ---- QtTextArea ----
+
+size_t QtTextArea::CharacterCount() const {
+    int n = edit_.document()->characterCount();
+    return n > 0 ? static_cast<size_t>(n - 1) : 0;
+}
+
+size_t QtTextArea::LineCount() const { return static_cast<size_t>(edit_.document()->blockCount()); }
+
+size_t QtTextArea::LineLength(size_t i) const {
+    QTextDocument* doc = edit_.document();
+    QTextBlock block = doc->findBlockByNumber(static_cast<int>(i));
+    if (!block.isValid()) return 0;
+    // Every block's length counts its separator; the last one has none in CharacterCount.
+    int len = block.length();
+    if (block.blockNumber() == doc->blockCount() - 1) --len;
+    return len > 0 ? static_cast<size_t>(len) : 0;
+}
+
+void QtTextArea::RemoveFront(size_t chars) {
+    QTextCursor cursor(edit_.document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.setPosition(static_cast<int>(std::min(chars, CharacterCount())),
+                       QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void QtTextArea::Append(std::string_view text, int colour) {
+    if (text.empty()) return;
+    QString s;
+    s.reserve(static_cast<qsizetype>(text.size()));
+    for (char c : text)
+        s.append(
+            QChar(static_cast<char16_t>(platform::AnsiToCodePoint(static_cast<unsigned char>(c)))));
+    QTextCharFormat format;
+    switch (colour) {
+        case kColourBlue:
+            format.setForeground(QColor(0, 0, 255));
+            break;
+        case kColourMaroon:
+            format.setForeground(QColor(128, 0, 0));
+            break;
+        case kColourRed:
+            format.setForeground(QColor(255, 0, 0));
+            break;
+        default:
+            format.setForeground(edit_.palette().color(QPalette::Text));
+            break;
+    }
+    QTextCursor cursor(edit_.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(s, format);
+}
+
+double QtTextArea::LineWidthWith(std::string_view text) const {
+    QTextBlock last = edit_.document()->lastBlock();
+    double charWidth = edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
+    return (std::max(last.length() - 1, 0) + static_cast<double>(text.size())) * charWidth;
+}
+
+double QtTextArea::AvailableWidth() const {
+    int scroll = edit_.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return std::max(edit_.width() - 2 * scroll, 1);
+}
+
+int QtTextArea::VisibleLines() const {
+    int h = edit_.fontMetrics().boundingRect("Wg").height();
+    return h > 0 ? edit_.viewport()->height() / h - 1 : 0;
+}
+
+void QtTextArea::SetUpdatesFrozen(bool frozen) { edit_.viewport()->setUpdatesEnabled(!frozen); }
+
+void QtTextArea::ScrollToBottom() {
+    QScrollBar* bar = edit_.verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+}  // namespace kelmor::terminal
