@@ -67,6 +67,7 @@ struct OutSection {
 struct OutFile {
     std::vector<OutSection> sections;
 
+    // A reference stays valid only until the next new section.
     OutSection& Section(const std::string& name) {
         for (auto& s : sections)
             if (platform::EqualsNoCase(s.name, name)) return s;
@@ -116,7 +117,7 @@ MakeSmfResult MakeSmfText(const std::string& exportBytes) {
     }
 
     OutFile out;
-    OutSection& version = out.Section("Version");
+    out.Section("Version");
     size_t i = 1;
     for (; i < lines.size() && lines[i].find(kEndMarker) == std::string::npos; ++i) {
         auto f = Fields(lines[i]);
@@ -126,7 +127,7 @@ MakeSmfResult MakeSmfText(const std::string& exportBytes) {
             r.error = LineError(i, "\"" + key + "\" cannot be a key of [Version]");
             return r;
         }
-        version.Set(key, FieldAt(f, 1));
+        out.Section("Version").Set(key, FieldAt(f, 1));
     }
     if (i >= lines.size()) {
         r.error = "no line with \">>>>>>>>\" ends the version block";
@@ -179,9 +180,9 @@ MakeSmfResult MakeSmfText(const std::string& exportBytes) {
     // The integrity number is computed over the text exactly as it will stand, with the Number
     // line where it is written, so the file always passes its own check.
     std::string typeFileName = DefinitionFileName(r.typeName);
-    version.Set("Number", "0");
+    out.Section("Version").Set("Number", "0");
     uint16_t number = IntegrityNumber(typeFileName, out.Lines());
-    version.Set("Number", std::to_string(number));
+    out.Section("Version").Set("Number", std::to_string(number));
     auto finalLines = out.Lines();
     if (IntegrityNumber(typeFileName, finalLines) != number) {
         r.error = "another \"Number\" line stands before the one of [Version]";
