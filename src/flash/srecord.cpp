@@ -122,6 +122,10 @@ uint32_t ParseSRecordLines(std::string_view text, FlashImage& image, platform::P
         size_t cr = text.find('\r', pos);
         size_t end = cr == std::string_view::npos ? text.size() : cr;
         std::string_view line = text.substr(pos, end - pos);
+        if (line.find('\n') != std::string_view::npos) {
+            parser.Fail(kRecordLineEnd);
+            return 0;
+        }
         if (line.size() > kRecordBufferSize) {
             parser.Fail(kRecordTooLong);
             return 0;

@@ -32,6 +32,7 @@ inline constexpr const char* kRecordAddressTooShort =
 inline constexpr const char* kRecordOutsideFlash =
     "a37 is wrong format: record data lie outside the 512 KiB flash";
 inline constexpr const char* kRecordNoData = "a37 is wrong format: no data records";
+inline constexpr const char* kRecordLineEnd = "a37 is wrong format: lines must end with CR LF";
 
 // ((highest written address / 128) + 1) * 128.
 uint32_t ProgramSizeFor(uint32_t highestAddress);
@@ -44,7 +45,8 @@ uint32_t ParseSRecordsSplit(std::string_view text, FlashImage& image, platform::
 
 // Plain ".a??" / ".rec" text: CR LF separated lines, up to S8/S9, an empty line or the end of the
 // text. A line not starting with 'S' shows kRecordWrongFormat and a count of 256 or more shows
-// kRecordCountTooBig; both are then parsed all the same. Result as ParseSRecordsSplit.
+// kRecordCountTooBig; both are then parsed all the same. A line holding a bare LF is refused
+// (kRecordLineEnd): its later records would be skipped unseen. Result as ParseSRecordsSplit.
 uint32_t ParseSRecordLines(std::string_view text, FlashImage& image, platform::Prompter& prompter);
 
 }  // namespace kelmor::flash
