@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,8 +130,9 @@ public:
     // The bytes of the last read step that took any; empty when the count is 0 or less.
     std::vector<uint8_t> TakeReceived();
     // Appends to the transmit buffer when open; the bytes leave at the next write step.
-    // Returns false when the port is closed or not every byte fitted (callers keep within
-    // TX_puskurin_koko until lahteneet_merkit).
+    // Returns false when the port is closed or the bytes do not all fit (callers keep within
+    // TX_puskurin_koko until lahteneet_merkit); then nothing is queued, so a frame is never
+    // sent cut short.
     bool QueueWrite(std::vector<uint8_t> bytes);
     bool QueueWrite(const uint8_t* bytes, int count);
     // Direct mode; may be called from a worker thread.
@@ -143,6 +145,9 @@ public:
     void PurgeTx();
     bool DsrOn();
     uint32_t LastEvents() const { return lastEvents_; }
+    // True once the device hung up during this open (direct-mode callers ask it after a read
+    // or write that moved nothing).
+    bool HungUp() const { return lost_; }
 
     // The device path that COM n maps to (platform::ComDevicePath) is used unless overridden.
     void SetDevicePath(const std::string& path) { devicePathOverride_ = path; }
@@ -155,18 +160,30 @@ public:
 private:
     friend class Tsarja_event;
     friend class TLinja_event;
-    void OnPoll();         // WM_COMM_POLL
-    void OnLine();         // WM_COMM_LINE
-    void OnSent(int carried);  // WM_COMM_SENT
+    void OnPoll();                   // WM_COMM_POLL
+    void OnLine();                   // WM_COMM_LINE
+    void OnSent(uint32_t generation);  // WM_COMM_SENT
+    void OnLost(uint32_t generation);  // the poll thread saw the device hang up mid-write
     void ReadStep();
     void WriteStep();
+    void FinishWrite(int carried);
     void EventStep();
-    void Dispatch(uint32_t events);
+    void Dispatch(uint32_t events, uint32_t errorFlags);
+    void Open();
+    void Close();
     bool ApplyConfiguration(int faultCode);
+    void ApplyStoredLines();
+    void ComputeStoredFlow();
     void ChangeMaskBit(uint32_t bit, bool add);
+    void SetMaskInForce(uint32_t mask);
+    void TakeBaseline();
     platform::LineSettings Settings() const;
-    void Fail(const std::string& text);
+    void CloseDevice();
+    void DeviceLost();
+    void StopThreads();
+    void AllocateTx(int size);
     void ReportMessage(const std::string& text);
+    platform::Prompter& Prompts() const;
     int PortNumber() const { return static_cast<int>(portin_nro_) + 1; }
 
     TPortnro portin_nro_ = COM2;
@@ -185,26 +202,43 @@ private:
     bool taustaajo_ = false;
 
     bool open_ = false;
+    bool background_ = false;  // the mode of the current open
+    uint32_t generation_ = 0;  // counts opens, so stale completions of an earlier open are known
     std::unique_ptr<platform::SerialDevice> device_;
-    std::vector<uint8_t> rxBuffer_;
+    // The stored configuration and the DTR/RTS controls it carries (from the last open or
+    // Kattely change); live* is what the port has in force now.
+    platform::LineSettings stored_;
+    TDtr storedDtr_ = dtrDISABLE;
+    TRts storedRts_ = rtsDISABLE;
+    TRts liveRts_ = rtsDISABLE;
+    platform::LineSettings live_;  // the settings last written to the port
+    std::vector<uint8_t> rxBuffer_;  // rxSize_ + 1 bytes
     int receiveCount_ = 0;
-    std::vector<uint8_t> txBuffer_;
+    std::vector<uint8_t> txBuffer_;  // txSize_ + 1 bytes
     int txCount_ = 0;
     bool txPending_ = false;
-    std::vector<uint8_t> inFlight_;  // the bytes of the write step in flight
+    int pendingTxSize_ = 0;  // a size change that waits for the write in flight to finish
+    // The write in flight, handed to the poll thread: bytes [0, inFlightCount_) of txBuffer_,
+    // of which inFlightDone_ are accepted by the driver. Written before writeInFlight_ is set.
     int inFlightCount_ = 0;
+    int inFlightDone_ = 0;
     uint32_t eventMask_ = 0;
     uint32_t lastEvents_ = 0;
     bool waitPending_ = false;
+    bool inStep_ = false;  // a step is running (a prompt's nested event loop must not re-enter)
+    bool rxSeen_ = false, txEmptySeen_ = false;
+    bool queueErrorShown_ = false;
     std::atomic<bool> writeInFlight_{false};
+    std::atomic<bool> pollPosted_{false}, linePosted_{false};
+    std::atomic<bool> lost_{false};
     std::unique_ptr<Tsarja_event> pollThread_;
     std::unique_ptr<TLinja_event> lineThread_;
     std::string devicePathOverride_;
     platform::Prompter* prompter_ = nullptr;
     platform::SerialDeviceFactory factory_;
     // Line state seen by the last event step, to turn levels and counters into events.
-    uint32_t lastModemStatus_ = 0;
-    platform::LineErrorCounts lastCounts_;
+    std::optional<uint32_t> lastModemStatus_;
+    std::optional<platform::LineErrorCounts> lastCounts_;
     bool deviceLostReported_ = false;
 };
 
