@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "core/crc16.h"
-#include "core/hex.h"
 #include "designer/address.h"
 #include "designer/routes.h"
+#include "modemcfg/protocol.h"
 
 namespace kelmor::designer {
 
@@ -69,22 +68,37 @@ RouteAction EndAction(std::string text = {}) {
 }  // namespace
 
 std::optional<Bytes> FrameRouteMessage(uint8_t code, const std::vector<RouteField>& fields) {
-    Bytes out{'$', code, 0x00};
+    modemcfg::MessageBuilder builder(code);
     for (const RouteField& f : fields) {
-        out.push_back(static_cast<uint8_t>(f.type));
-        out.push_back(static_cast<uint8_t>(f.tag));
-        if (f.type == 'N') {
-            if (f.value.size() > 255) return std::nullopt;
-            out.push_back(static_cast<uint8_t>(f.value.size()));
+        const Bytes& v = f.value;
+        auto word = [&v] { return static_cast<uint16_t>(v.size() >= 2 ? v[0] << 8 | v[1] : 0); };
+        switch (f.type) {
+            case 'B':
+                builder.AddByte(f.tag, v.empty() ? 0 : v[0]);
+                break;
+            case 'W':
+                builder.AddWord(f.tag, word());
+                break;
+            case 'J':
+                builder.AddLabel(f.tag, word());
+                break;
+            case 'A':
+                builder.AddAddress(f.tag, v.size() >= 4
+                                              ? static_cast<uint32_t>(v[0]) << 24 |
+                                                    static_cast<uint32_t>(v[1]) << 16 |
+                                                    static_cast<uint32_t>(v[2]) << 8 | v[3]
+                                              : 0);
+                break;
+            case 'N':
+                builder.AddBlock(f.tag, v);
+                break;
+            default:
+                builder.Add(f.type, f.tag, std::string(v.begin(), v.end()));
+                break;
         }
-        out.insert(out.end(), f.value.begin(), f.value.end());
-        out.push_back(0x00);
     }
-    out.push_back('L');
-    uint16_t crc = core::Mcrf4xxCrc(out.data(), out.size());
-    out.push_back(static_cast<uint8_t>(crc >> 8));
-    out.push_back(static_cast<uint8_t>(crc & 0xFF));
-    return out;
+    if (!builder.Ok()) return std::nullopt;
+    return builder.Finish();
 }
 
 std::optional<RouteMessage> ProtocolInfoMessage(const Network& network) {
