@@ -1,5 +1,7 @@
 #include "terminal/portsettings.h"
 
+#include <unistd.h>
+
 #include <array>
 
 namespace kelmor::terminal {
@@ -61,6 +63,10 @@ bool WriteTerminalPortSettings(platform::IniFile& ini, const TerminalPortSetting
                                                       {"View Type", n(s.viewType)},
                                                       {"ScrollBack", n(s.scrollBack)},
                                                   });
+}
+
+bool FileReadOnly(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0;
 }
 
 int HandshakeIndex(bool rtsControl, serial::TRts rtsMode, serial::TFlowControl kattely) {

@@ -132,7 +132,8 @@ void PortSetup::Accept(const TerminalPortSettings& s) {
     stored.packetInterval = seconds;
     stored.crInterval = seconds != 0;
     platform::IniFile ini(IniPath());
-    if (!WriteTerminalPortSettings(ini, stored)) Prompter().Message(platform::kIniWriteFailed);
+    if (FileReadOnly(ini.Path()) || !WriteTerminalPortSettings(ini, stored))
+        Prompter().Message(platform::kIniWriteFailed);
 }
 
 void PortSetup::Release(TerminalCore& terminal) {
