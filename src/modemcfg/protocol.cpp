@@ -181,12 +181,21 @@ bool EncodeField(Bytes& out, char type, char tag, std::string_view valueText) {
 
 MessageBuilder::MessageBuilder(uint8_t code) : body_{kStartByte, code, 0x00} {}
 
+bool MessageBuilder::TagOk(char type, char tag) {
+    if (!Ok()) return false;
+    // Tags are level characters; a 0x00 tag would end an S field early on the modem's side.
+    if (tag >= '0' && tag <= '9') return true;
+    error_ = std::string("the tag of a '") + type + "' field must be '0'..'9', not 0x" +
+             core::HexWord(static_cast<uint8_t>(tag), 2);
+    return false;
+}
+
 MessageBuilder& MessageBuilder::Add(const Field& field) {
     return Add(field.type, field.tag, field.value);
 }
 
 MessageBuilder& MessageBuilder::Add(char type, char tag, std::string_view valueText) {
-    if (!Ok()) return *this;
+    if (!TagOk(type, tag)) return *this;
     if (type == 'N') {
         return AddBlock(tag, reinterpret_cast<const uint8_t*>(valueText.data()), valueText.size());
     }
@@ -202,13 +211,13 @@ MessageBuilder& MessageBuilder::Add(char type, char tag, std::string_view valueT
 }
 
 MessageBuilder& MessageBuilder::AddByte(char tag, uint8_t value) {
-    if (!Ok()) return *this;
+    if (!TagOk('B', tag)) return *this;
     body_.insert(body_.end(), {'B', static_cast<uint8_t>(tag), value, 0x00});
     return *this;
 }
 
 MessageBuilder& MessageBuilder::AddWord(char tag, uint16_t value) {
-    if (!Ok()) return *this;
+    if (!TagOk('W', tag)) return *this;
     body_.push_back('W');
     body_.push_back(static_cast<uint8_t>(tag));
     PutWord(body_, value);
@@ -217,7 +226,7 @@ MessageBuilder& MessageBuilder::AddWord(char tag, uint16_t value) {
 }
 
 MessageBuilder& MessageBuilder::AddAddress(char tag, uint32_t value) {
-    if (!Ok()) return *this;
+    if (!TagOk('A', tag)) return *this;
     body_.push_back('A');
     body_.push_back(static_cast<uint8_t>(tag));
     PutLong(body_, value);
@@ -226,7 +235,7 @@ MessageBuilder& MessageBuilder::AddAddress(char tag, uint32_t value) {
 }
 
 MessageBuilder& MessageBuilder::AddLabel(char tag, uint16_t value) {
-    if (!Ok()) return *this;
+    if (!TagOk('J', tag)) return *this;
     body_.push_back('J');
     body_.push_back(static_cast<uint8_t>(tag));
     PutWord(body_, value);
@@ -235,7 +244,7 @@ MessageBuilder& MessageBuilder::AddLabel(char tag, uint16_t value) {
 }
 
 MessageBuilder& MessageBuilder::AddBlock(char tag, const uint8_t* data, size_t count) {
-    if (!Ok()) return *this;
+    if (!TagOk('N', tag)) return *this;
     if (count > 255) {
         error_ = "an N block holds at most 255 bytes, not " + std::to_string(count);
         return *this;
@@ -431,8 +440,11 @@ std::optional<ParameterMessage> BuildParameterMessage(const ParameterList& list,
         if (msg.fields.empty()) return std::nullopt;
     }
     MessageBuilder b(msg.code);
-    for (auto& f : msg.fields) b.Add(f);
-    if (!b.Ok()) return std::nullopt;
+    for (size_t i = 0; i < msg.fields.size() && b.Ok(); ++i) {
+        b.Add(msg.fields[i]);
+        if (!b.Ok())
+            msg.error = "parameter " + std::to_string(msg.firstIndex + i + 1) + ": " + b.Error();
+    }
     msg.bytes = b.Finish();
     return msg;
 }

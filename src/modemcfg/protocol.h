@@ -104,8 +104,8 @@ struct Field {
 size_t FixedFieldSize(char type);
 
 // Builds one message: '$', code, 0x00, the fields, 'L', CRC. A field that cannot travel
-// (unknown letter, an N block over 255 bytes) makes Ok() false with a reason in Error(); the
-// bytes are then not to be sent.
+// (unknown letter, a tag other than '0'..'9', an N block over 255 bytes) makes Ok() false with a
+// reason in Error(); the bytes are then not to be sent.
 class MessageBuilder {
   public:
     explicit MessageBuilder(uint8_t code);
@@ -130,6 +130,8 @@ class MessageBuilder {
     Bytes Finish() const;
 
   private:
+    bool TagOk(char type, char tag);
+
     Bytes body_;
     std::string error_;
 };
@@ -198,11 +200,14 @@ inline std::optional<ProgOnInfo> ParseProgOnReply(const Bytes& m) {
 // the first level-9 entry (nothing when the list starts with one or is empty). With factory:
 // FactoryParamsSend with the run of level-9 entries starting at the first one, or, when the
 // list has no level-9 entry, the ParamsSend above. Tags are the entries' level characters.
+// Nothing when there is nothing to send. An entry that cannot travel (a level that is not
+// '0'..'9', an unknown type) leaves bytes empty and says which in error: send nothing then.
 struct ParameterMessage {
     Command code = Command::ParamsSend;
     std::vector<Field> fields;
     size_t firstIndex = 0;  // list index of fields[0]
     Bytes bytes;            // the frame to send
+    std::string error;
 };
 std::optional<ParameterMessage> BuildParameterMessage(const ParameterList& list, bool factory);
 
