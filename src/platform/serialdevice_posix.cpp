@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,27 +22,48 @@ namespace {
 
 speed_t StandardSpeed(int rate) {
     switch (rate) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return B0;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return B0;
     }
 }
 
 // The flags a driver must keep for the settings to mean what was asked: a driver that drops
 // CMSPAR or CRTSCTS would otherwise put wrong bytes on the line without a word.
 constexpr tcflag_t kCheckedCflags = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS;
+constexpr tcflag_t kCharacterCflags = CSIZE | PARENB | PARODD | CMSPAR;
+
+// Unix98 pty slaves (/dev/pts/N) have majors 136 to 143.
+bool IsPtySlave(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143;
+}
 
 class PosixSerialDevice final : public SerialDevice {
-public:
+  public:
     ~PosixSerialDevice() override { Close(); }
 
     OpenResult Open(const std::string& path) override {
@@ -84,6 +107,7 @@ public:
             ::ioctl(fd, TIOCSSERIAL, &ss);
         }
         fd_ = fd;
+        pty_ = IsPtySlave(fd);
         return OpenResult::Ok;
     }
 
@@ -113,11 +137,20 @@ public:
         // Parity is generated and counted (TIOCGICOUNT) but a bad byte is passed on as
         // received rather than replaced, so no data are lost to the check.
         switch (s.parity) {
-            case Parity::None: break;
-            case Parity::Odd: t.c_cflag |= PARENB | PARODD; break;
-            case Parity::Even: t.c_cflag |= PARENB; break;
-            case Parity::Mark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-            case Parity::Space: t.c_cflag |= PARENB | CMSPAR; break;
+            case Parity::None:
+                break;
+            case Parity::Odd:
+                t.c_cflag |= PARENB | PARODD;
+                break;
+            case Parity::Even:
+                t.c_cflag |= PARENB;
+                break;
+            case Parity::Mark:
+                t.c_cflag |= PARENB | CMSPAR | PARODD;
+                break;
+            case Parity::Space:
+                t.c_cflag |= PARENB | CMSPAR;
+                break;
         }
         if (s.stopBits >= 2) t.c_cflag |= CSTOPB;
         if (s.rtsCts) t.c_cflag |= CRTSCTS;
@@ -138,7 +171,9 @@ public:
             return Restore(old, EINVAL);
         termios back{};
         if (tcgetattr(fd_, &back) != 0) return Restore(old, errno);
-        if ((back.c_cflag & kCheckedCflags) != (t.c_cflag & kCheckedCflags) ||
+        // A pty always reports 8 bits without parity (it carries bytes, not characters).
+        const tcflag_t checked = pty_ ? kCheckedCflags & ~kCharacterCflags : kCheckedCflags;
+        if ((back.c_cflag & checked) != (t.c_cflag & checked) ||
             (standard != B0 && cfgetospeed(&back) != standard))
             return Restore(old, EINVAL);
         return true;
@@ -182,7 +217,10 @@ public:
     int InputQueue() override {
         if (fd_ < 0) return Fail(EBADF);
         int n = 0;
-        if (::ioctl(fd_, FIONREAD, &n) != 0) return Fail(errno);
+        if (::ioctl(fd_, FIONREAD, &n) != 0) {
+            if (errno == EIO || errno == ENXIO || errno == ENODEV) hungUp_ = true;
+            return Fail(errno);
+        }
         return n;
     }
 
@@ -234,7 +272,7 @@ public:
         return e == 0 ? std::string() : std::string(std::strerror(e));
     }
 
-private:
+  private:
     static OpenResult OpenErrorResult(int e) {
         switch (e) {
             case ENOENT:
@@ -305,6 +343,7 @@ private:
     }
 
     int fd_ = -1;
+    bool pty_ = false;
     std::atomic<bool> hungUp_{false};
     std::atomic<int> lastErrno_{0};
 };

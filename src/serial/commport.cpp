@@ -42,7 +42,7 @@ constexpr int64_t kDirectStallMs = 2000;
 
 // Sleeps of the poll threads: interruptible, so closing a port never waits out a tick.
 class Ticker {
-public:
+  public:
     explicit Ticker(int intervalMs) : interval_(intervalMs) {}
     virtual ~Ticker() { Stop(); }
 
@@ -64,7 +64,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-protected:
+  protected:
     // Waits ms (at least 1, so a zero interval cannot spin); false once asked to stop.
     bool Sleep(int ms) {
         std::unique_lock lock(mutex_);
@@ -87,7 +87,7 @@ protected:
     bool suspended_ = false;
     std::thread thread_;
 
-private:
+  private:
     std::atomic<int> interval_;
 };
 
@@ -99,24 +99,27 @@ using detail::Ticker;
 // Ticks the read/write steps and carries a write that did not finish at once to its end (all
 // bytes accepted by the driver and its output queue drained).
 class Tsarja_event : public Ticker {
-public:
+  public:
     Tsarja_event(TCommPort* port, platform::SerialDevice* device, int intervalMs,
                  uint32_t generation)
         : Ticker(intervalMs), port_(port), device_(device), generation_(generation) {
         target_ = port;
     }
     ~Tsarja_event() override { Stop(); }
-    void Start() { thread_ = std::thread([this] { Run(); }); }
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
     using Ticker::SetInterval;
     using Ticker::Stop;
     using Ticker::Wake;
 
-private:
+  private:
     void Run() {
         while (!Stopping()) {
             if (port_->writeInFlight_.load(std::memory_order_acquire)) {
                 switch (ContinueWrite()) {
-                    case Progress::Going: continue;
+                    case Progress::Going:
+                        continue;
                     case Progress::Done:
                         port_->writeInFlight_.store(false, std::memory_order_release);
                         if (TCommPort* t = target_.load()) {
@@ -137,7 +140,8 @@ private:
                 }
             }
             if (TCommPort* t = target_.load(); t && !port_->pollPosted_.exchange(true))
-                QMetaObject::invokeMethod(t, [t] { t->OnPoll(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    t, [t] { t->OnPoll(); }, Qt::QueuedConnection);
             if (!Sleep(Interval())) return;
         }
     }
@@ -149,9 +153,10 @@ private:
         const int count = port_->inFlightCount_;
         int& done = port_->inFlightDone_;
         if (done < count) {
-            if (!device_->WaitWritable(5)) return device_->HungUp() ? Progress::Lost : Progress::Going;
-            ssize_t n = device_->Write(port_->txBuffer_.data() + done,
-                                       static_cast<size_t>(count - done));
+            if (!device_->WaitWritable(5))
+                return device_->HungUp() ? Progress::Lost : Progress::Going;
+            ssize_t n =
+                device_->Write(port_->txBuffer_.data() + done, static_cast<size_t>(count - done));
             if (n < 0) {
                 if (device_->HungUp()) return Progress::Lost;
                 Sleep(5);  // a passing driver error: try again shortly rather than spin
@@ -174,7 +179,7 @@ private:
 
 // Ticks the event step; sleeps without ticking while suspended (event mask 0).
 class TLinja_event : public Ticker {
-public:
+  public:
     TLinja_event(TCommPort* port, int intervalMs) : Ticker(intervalMs), port_(port) {
         target_ = port;
     }
@@ -201,7 +206,7 @@ public:
     using Ticker::SetInterval;
     using Ticker::Stop;
 
-private:
+  private:
     void Run() {
         for (;;) {
             {
@@ -210,7 +215,8 @@ private:
                 if (stop_) return;
             }
             if (TCommPort* t = target_.load(); t && !port_->linePosted_.exchange(true))
-                QMetaObject::invokeMethod(t, [t] { t->OnLine(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    t, [t] { t->OnLine(); }, Qt::QueuedConnection);
             if (!Sleep(Interval())) return;
         }
     }
@@ -222,13 +228,13 @@ namespace {
 
 // Marks a step as running for its whole length.
 class StepGuard {
-public:
+  public:
     explicit StepGuard(bool& flag) : flag_(flag) { flag_ = true; }
     ~StepGuard() { flag_ = false; }
     StepGuard(const StepGuard&) = delete;
     StepGuard& operator=(const StepGuard&) = delete;
 
-private:
+  private:
     bool& flag_;
 };
 
@@ -588,6 +594,7 @@ void TCommPort::ReadStep() {
     StepGuard guard(inStep_);
     int queued = device_->InputQueue();
     if (queued < 0) {
+        device_->WaitReadable(0);  // a failed query is most often a device that went away
         if (device_->HungUp()) return DeviceLost();
         // Once per open: the step runs every tick and a box each time would bury the user.
         if (!queueErrorShown_) {

@@ -19,12 +19,36 @@
 namespace kelmor::serial {
 
 enum TPortnro : uint8_t {
-    COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8,
-    COM9, COM10, COM11, COM12, COM13, COM14, COM15, COM16
+    COM1,
+    COM2,
+    COM3,
+    COM4,
+    COM5,
+    COM6,
+    COM7,
+    COM8,
+    COM9,
+    COM10,
+    COM11,
+    COM12,
+    COM13,
+    COM14,
+    COM15,
+    COM16
 };
 enum TBaudRate : uint8_t {
-    br___300, br___600, br__1200, br__2400, br__4800, br__9600,
-    br_19200, br_38400, br_57600, br115200, br128000, br256000
+    br___300,
+    br___600,
+    br__1200,
+    br__2400,
+    br__4800,
+    br__9600,
+    br_19200,
+    br_38400,
+    br_57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TDataBits : uint8_t { db_4_Four, db_5_Five, db_6_Six, db_7_Seven, db_8_Eight };
 enum TParityBits : uint8_t { _pbNone, pbOdd, pbEven, pbMark, pbSpace };
@@ -33,12 +57,21 @@ enum TFlowControl : uint8_t { fcNone, fcXONXOFF };
 enum TDtr : uint8_t { dtrDISABLE, dtrENABLE, dtrHANDSHAKE };
 enum TRts : uint8_t { rtsDISABLE, rtsENABLE, rtsHANDSHAKE, rtsTOGGLE };
 enum TCommEvents : uint8_t {
-    ceRxChar, ceRxFlag, ceTxEmpty, ceCts, ceDsr, cdRlsd, ceBreak, ceErr, ceRing, ceRlsds
+    ceRxChar,
+    ceRxFlag,
+    ceTxEmpty,
+    ceCts,
+    ceDsr,
+    cdRlsd,
+    ceBreak,
+    ceErr,
+    ceRing,
+    ceRlsds
 };
 
 // A set of TCommEvents (bit n = ordinal n).
 class TCommEventSet {
-public:
+  public:
     TCommEventSet() = default;
     TCommEventSet(std::initializer_list<TCommEvents> events) {
         for (auto e : events) Include(e);
@@ -49,7 +82,7 @@ public:
     bool Empty() const { return bits_ == 0; }
     bool operator==(const TCommEventSet&) const = default;
 
-private:
+  private:
     uint16_t bits_ = 0;
 };
 
@@ -61,7 +94,7 @@ inline constexpr uint32_t kEvRxChar = 0x0001, kEvRxFlag = 0x0002, kEvTxEmpty = 0
 inline constexpr uint32_t kCeOverrun = 0x0002, kCeRxParity = 0x0004, kCeFrame = 0x0008,
                           kCeBreak = 0x0010;
 
-int BaudRateValue(TBaudRate rate);        // 300 … 256000
+int BaudRateValue(TBaudRate rate);         // 300 … 256000
 uint32_t EventMaskBit(TCommEvents event);  // cdRlsd gives 0
 uint32_t EventMask(TCommEventSet events);
 
@@ -70,7 +103,7 @@ class TLinja_event;
 
 class TCommPort : public QObject {
     Q_OBJECT
-public:
+  public:
     using Event = std::function<void(TCommPort* sender)>;
 
     explicit TCommPort(QObject* parent = nullptr);
@@ -157,11 +190,11 @@ public:
     // The device while open (tests, diagnostics); null when closed.
     platform::SerialDevice* Device() const { return device_.get(); }
 
-private:
+  private:
     friend class Tsarja_event;
     friend class TLinja_event;
-    void OnPoll();                   // WM_COMM_POLL
-    void OnLine();                   // WM_COMM_LINE
+    void OnPoll();                     // WM_COMM_POLL
+    void OnLine();                     // WM_COMM_LINE
     void OnSent(uint32_t generation);  // WM_COMM_SENT
     void OnLost(uint32_t generation);  // the poll thread saw the device hang up mid-write
     void ReadStep();
@@ -211,7 +244,7 @@ private:
     TDtr storedDtr_ = dtrDISABLE;
     TRts storedRts_ = rtsDISABLE;
     TRts liveRts_ = rtsDISABLE;
-    platform::LineSettings live_;  // the settings last written to the port
+    platform::LineSettings live_;    // the settings last written to the port
     std::vector<uint8_t> rxBuffer_;  // rxSize_ + 1 bytes
     int receiveCount_ = 0;
     std::vector<uint8_t> txBuffer_;  // txSize_ + 1 bytes

@@ -14,9 +14,15 @@ void Run() {
         auto device = kelmor::platform::MakePosixSerialDevice();
         const char* state = "absent";
         switch (device->Open(path)) {
-            case kelmor::platform::OpenResult::Ok: state = "present"; break;
-            case kelmor::platform::OpenResult::NotFound: state = "absent"; break;
-            case kelmor::platform::OpenResult::Busy: state = "busy"; break;
+            case kelmor::platform::OpenResult::Ok:
+                state = "present";
+                break;
+            case kelmor::platform::OpenResult::NotFound:
+                state = "absent";
+                break;
+            case kelmor::platform::OpenResult::Busy:
+                state = "busy";
+                break;
             case kelmor::platform::OpenResult::Failed:
                 // It exists but cannot be taken (permissions, not a terminal): say why aside.
                 state = "busy";
@@ -30,7 +36,8 @@ void Run() {
 }
 
 const bool registered = kelmor::tool::Register([](CLI::App& app) {
-    auto* cmd = app.add_subcommand("ports", "COM1 to COM16: device path and present, absent or busy");
+    auto* cmd =
+        app.add_subcommand("ports", "COM1 to COM16: device path and present, absent or busy");
     cmd->callback([] { Run(); });
 });
 
