@@ -449,6 +449,15 @@ bool SaveCommand(Network& network, const FileDialog& dialog, RecentFiles& recent
     return SaveAsCommand(network, dialog, recent, iniPath);
 }
 
+bool FirstShowCommand(Network& network, const RecentFiles& recent) {
+    const std::string& latest = recent.files[0];
+    if (latest.empty() || !FileExists(latest)) return NewCommand(network, {});
+    LoadNetwork(network, latest);
+    network.CurrentFileName() = latest;
+    network.routesDirty = true;
+    return false;
+}
+
 bool LoadModemDataFile(Network& network, TKuvio& node, const std::string& path) {
     std::string bytes;
     if (!platform::ReadFileBytes(path, bytes)) {

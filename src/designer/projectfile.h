@@ -126,6 +126,9 @@ bool SaveCommand(Network& network, const FileDialog& dialog, RecentFiles& recent
                  const std::string& iniPath);
 bool SaveAsCommand(Network& network, const FileDialog& dialog, RecentFiles& recent,
                    const std::string& iniPath);
+// The first show of the window: the latest file is loaded when it still exists, otherwise a
+// new network is begun (true: the window shows the project properties as for New).
+bool FirstShowCommand(Network& network, const RecentFiles& recent);
 // "&Load..." and "Sa&ve..." of the Modem menu on the active node.
 bool LoadModemData(Network& network, const FileDialog& dialog);
 bool SaveModemData(Network& network, const FileDialog& dialog);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "designer/definitiontypes.h"
 #include "netbuilder.h"
+#include "platform/inifile.h"
+#include "platform/programdir.h"
 
 namespace kelmor::designer {
 namespace {
@@ -255,6 +258,28 @@ TEST(NetworkTest, CopyKeepsTypeParametersAndMobileKindOnly) {
     TKuvio* plain = t.net.CopyNode(&multi);
     EXPECT_EQ(plain->GetKind(), Kind::Plain);
     EXPECT_EQ(plain->GetAddress(), "");
+}
+
+TEST(NetworkTest, NewNodesTakeTheirTypeInformationFromTheDefinitionFile) {
+    const std::string folder = platform::ProgramDir();
+    ASSERT_TRUE(
+        platform::WriteFileAtomic(folder + "/RM400.smf",
+                                  "[Version]\r\nKelmor ini=1\r\nName=RM 400\r\nVersion number=5\r\n"
+                                  "Settings=19200,8,N,1\r\n"));
+    kelmor::testing::FakePrompter prompter;
+    DefinitionTypeInfo types(folder, false, prompter);
+    Network net(prompter, &types);
+    TKuvio& known = net.NewNode(Kind::Plain, "RM400", 0, 0);
+    EXPECT_EQ(known.typeTitle, "RM 400");
+    EXPECT_EQ(known.typeVersion, 5);
+    EXPECT_EQ(known.portSettings, "19200,8,N,1");
+    EXPECT_EQ(known.systemAddress, 1);
+    EXPECT_TRUE(known.isNew);
+    TKuvio& missing = net.NewNode(Kind::Plain, "NONE", 0, 0);
+    EXPECT_EQ(missing.typeTitle, "ERROR");
+    EXPECT_EQ(missing.typeVersion, 0);
+    EXPECT_EQ(missing.portSettings, "9600,8,N,1");
+    EXPECT_EQ(missing.systemAddress, 2);
 }
 
 }  // namespace
