@@ -1,5 +1,6 @@
 #include "terminal/portsettings.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -66,7 +67,10 @@ bool WriteTerminalPortSettings(platform::IniFile& ini, const TerminalPortSetting
 }
 
 bool FileReadOnly(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    // No write permission for anyone is the read-only mark, which even root respects here.
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 int HandshakeIndex(bool rtsControl, serial::TRts rtsMode, serial::TFlowControl kattely) {
