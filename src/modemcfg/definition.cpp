@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
+#include <unordered_map>
 
 #include "core/crc16.h"
 #include "platform/inifile.h"
@@ -37,11 +39,19 @@ std::string Unquote(const std::string& v) {
 }
 
 // A read-only view of an INI text with the lookups of platform::IniFile: names match without
-// regard to case, the first section of a name counts, values are trimmed and unquoted.
+// regard to case, the first section of a name and the first key of a name count, values are
+// trimmed and unquoted. Lookups go through an index, so a huge file cannot make the group walk
+// quadratic.
 class IniText {
   public:
+    struct Section {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> keys;
+        std::unordered_map<std::string, size_t> index;  // upper-case key -> first position
+    };
+
     explicit IniText(const std::string& bytes) {
-        Section* current = nullptr;
+        std::optional<size_t> current;
         for (auto& raw : SplitTextLines(bytes)) {
             std::string t = Trim(raw);
             if (t.empty() || t[0] == ';') continue;
@@ -49,19 +59,21 @@ class IniText {
                 size_t close = t.find(']');
                 if (close == std::string::npos) continue;
                 std::string name = Trim(t.substr(1, close - 1));
-                current = Find(name) ? nullptr : &sections_.emplace_back(Section{name, {}});
+                current.reset();
+                if (!Find(name)) {
+                    sections_.push_back(Section{name, {}, {}});
+                    current = sections_.size() - 1;
+                }
                 continue;
             }
             size_t eq = t.find('=');
             if (eq == std::string::npos || !current) continue;
-            current->keys.emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+            Section& s = sections_[*current];
+            std::string key = Trim(t.substr(0, eq));
+            s.index.emplace(Upper(key), s.keys.size());
+            s.keys.emplace_back(std::move(key), Trim(t.substr(eq + 1)));
         }
     }
-
-    struct Section {
-        std::string name;
-        std::vector<std::pair<std::string, std::string>> keys;
-    };
 
     const Section* Find(const std::string& name) const {
         for (auto& s : sections_)
@@ -69,10 +81,11 @@ class IniText {
         return nullptr;
     }
     std::optional<std::string> Value(const std::string& section, const std::string& key) const {
-        if (auto* s = Find(section))
-            for (auto& [k, v] : s->keys)
-                if (platform::EqualsNoCase(k, key)) return Unquote(v);
-        return std::nullopt;
+        const Section* s = Find(section);
+        if (!s) return std::nullopt;
+        auto it = s->index.find(Upper(key));
+        if (it == s->index.end()) return std::nullopt;
+        return Unquote(s->keys[it->second].second);
     }
     std::string String(const std::string& section, const std::string& key,
                        const std::string& def) const {
@@ -245,7 +258,13 @@ Integrity CheckIntegrity(const std::string& folder, const std::string& typeFileN
         if (prompter.Question(kFactoryCrcQuestion, "Warning", platform::Icon::Warning)) {
             // A read-only file simply keeps its old number.
             platform::IniFile ini(DefinitionPath(folder, typeFileName));
-            if (r.readable) ini.WriteInteger("Version", "Number", r.computed);
+            if (r.readable && ini.WriteInteger("Version", "Number", r.computed)) {
+                // A file without a Number line gets one at the end of [Version], which need not
+                // be where the number was computed for; once the line exists its value no
+                // longer counts, so one more pass makes the file pass its check.
+                Integrity after = ComputeIntegrity(folder, typeFileName);
+                if (!after.Ok()) ini.WriteInteger("Version", "Number", after.computed);
+            }
         }
     } else {
         prompter.Message(CorruptedMessage(typeFileName, r.computed, r.stored));
@@ -357,6 +376,20 @@ Definition ReadDefinition(const std::string& folder, const std::string& typeFile
         return d;
     }
     return ParseDefinition(typeFileName, bytes);
+}
+
+bool IsShown(const ParameterGroup& group, bool routingMode, bool factoryMode, char securityLevel) {
+    if (group.level == '9' && securityLevel != '9') return false;
+    if (factoryMode) return true;
+    return routingMode ? group.ShownInRouting() : group.ShownInSingleModem();
+}
+
+bool LoadParameterGroups(const std::string& folder, const std::string& typeFileName,
+                         std::vector<ParameterGroup>& groups, platform::Prompter& prompter) {
+    std::string error;
+    if (ReadParameterGroups(DefinitionPath(folder, typeFileName), groups, error)) return true;
+    prompter.Message(error);
+    return false;
 }
 
 ParameterList NewParameterList(const std::vector<ParameterGroup>& groups, bool routingMode) {

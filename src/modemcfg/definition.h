@@ -132,6 +132,20 @@ bool ParseParameterGroups(const std::string& fileText, std::vector<ParameterGrou
 Definition ReadDefinition(const std::string& folder, const std::string& typeFileName);
 Definition ParseDefinition(const std::string& typeFileName, const std::string& fileText);
 
+// Whether a parameter is shown and may be changed. securityLevel is '0', '5' or '9'. A
+// factory parameter (level '9') is shown only at security level 9; otherwise factory mode
+// shows every parameter and outside it the flags of the mode decide. Editable: the security
+// level is at least the parameter's.
+bool IsShown(const ParameterGroup& group, bool routingMode, bool factoryMode, char securityLevel);
+inline bool IsEditable(char parameterLevel, char securityLevel) {
+    return securityLevel >= parameterLevel;
+}
+
+// ReadParameterGroups for a type of a folder that shows its error through the prompter
+// ("ERROR: Check ini-file" when [Properties] is missing or empty); false then.
+bool LoadParameterGroups(const std::string& folder, const std::string& typeFileName,
+                         std::vector<ParameterGroup>& groups, platform::Prompter& prompter);
+
 // A fresh parameter list for a definition: one entry per group with its type and level, the
 // value empty (the form or the modem fills it), shown from the flags of the mode.
 ParameterList NewParameterList(const std::vector<ParameterGroup>& groups, bool routingMode);

@@ -9,6 +9,7 @@ namespace kelmor::modemcfg {
 namespace {
 
 constexpr int kNoCommand = -1;
+constexpr int kMaxRestarts = 3;
 
 const char* StatusOf(Command c) {
     const CommandInfo* info = FindCommand(c);
@@ -170,6 +171,7 @@ bool ModemExchange::Begin(PendingOperation operation) {
     chainDone_ = false;
     failure_.reset();
     lastCommand_ = kNoCommand;
+    restarts_ = 0;
     assembler_.Clear();
     pending_ = operation;
     return true;
@@ -294,7 +296,13 @@ void ModemExchange::Dispatch(const Bytes& reply) {
     if (!info) return;  // accepted and dropped
     const uint8_t code = ReplyCode(reply[1]);
     if (!Answers(code, lastCommand_)) return;
+    const int answered = lastCommand_;
     lastCommand_ = kNoCommand;  // one reply per command
+    if ((code == 1 || code == 8) && answered != static_cast<int>(Command::ProgOn)) {
+        // A modem that keeps restarting would drive the chain round for ever, each round
+        // feeding the watchdog; after a few restarts it is left to the watchdog.
+        if (++restarts_ > kMaxRestarts) return;
+    }
 
     switch (static_cast<Reply>(code)) {
         case Reply::ProgOff:
@@ -367,7 +375,9 @@ void ModemExchange::Dispatch(const Bytes& reply) {
         case Reply::UnknownReply:
             Status(info->statusLine);
             Fail(ExchangeResult::UnknownReply);
-            SendCommand(Command::ProgOff);
+            // Not again when it was ProgOff itself that the modem did not know: the two would
+            // answer each other for ever. The watchdog ends the exchange then.
+            if (answered != static_cast<int>(Command::ProgOff)) SendCommand(Command::ProgOff);
             prompter_.Message(kUnknownReplyText);
             break;
     }

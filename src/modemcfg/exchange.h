@@ -251,6 +251,7 @@ class ModemExchange {
     bool chainDone_ = false;  // the chain's last step before ProgOff was reached
     std::optional<ExchangeResult> failure_;
     int lastCommand_ = -1;  // code of the command awaiting its reply, -1 none
+    int restarts_ = 0;      // programming-mode replies that came unasked
     PendingOperation pending_ = PendingOperation::None;
     char securityLevel_ = '0';
     int portNumber_ = 1;

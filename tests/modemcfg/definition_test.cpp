@@ -128,6 +128,17 @@ TEST_F(DefinitionTest, FactoryModeOffersToCorrectTheNumber) {
     EXPECT_EQ(prompter.Count(), 0u);
 }
 
+TEST_F(DefinitionTest, FactoryCorrectionOfAFileWithoutNumberLine) {
+    // Five keys in [Version]: the appended Number line lands at index 7, not 6.
+    Write("NoNumber.smf",
+          "[Version]\r\nName=N\r\nVersion number=1\r\nSettings=9600,8,N,1\r\n"
+          "Kelmor ini=x\r\nRoutable=true\r\n\r\n[Properties]\r\nB01=A\r\nB01_v=3\r\n");
+    prompter.Script({Answer::Yes});
+    CheckIntegrity(dir, "NoNumber.smf", true, prompter);
+    EXPECT_TRUE(ComputeIntegrity(dir, "NoNumber.smf").Ok());
+    EXPECT_EQ(ReadDefinition(dir, "NoNumber.smf").groups.size(), 1u);
+}
+
 TEST_F(DefinitionTest, TypeInformationIsReadOncePerTypeChange) {
     WriteGood("A.smf");
     Write("B.smf", kSmallDefinition);
@@ -229,6 +240,31 @@ TEST(ParameterGroups, BadDefinitionsAreRejectedWithAReason) {
         EXPECT_TRUE(groups.empty());
         EXPECT_NE(error.find(c.why), std::string::npos) << error;
     }
+}
+
+TEST(ParameterGroups, SecurityLevelDecidesWhatIsShownAndEditable) {
+    auto group = [](char level, int flags) {
+        ParameterGroup g;
+        g.level = level;
+        g.flags = flags;
+        return g;
+    };
+    EXPECT_TRUE(IsEditable('5', '5'));
+    EXPECT_FALSE(IsEditable('6', '5'));
+    EXPECT_TRUE(IsShown(group('6', 3), true, false, '5'));
+    EXPECT_FALSE(IsShown(group('9', 3), true, true, '5'));
+    EXPECT_TRUE(IsShown(group('9', 0), true, true, '9')) << "factory mode ignores the flags";
+    EXPECT_FALSE(IsShown(group('0', 2), true, false, '9'));
+    EXPECT_TRUE(IsShown(group('0', 2), false, false, '0'));
+}
+
+TEST_F(DefinitionTest, MissingPropertiesAreReportedThroughThePrompter) {
+    Write("Empty.smf", "[Version]\r\nName=E\r\n");
+    std::vector<ParameterGroup> groups;
+    EXPECT_FALSE(LoadParameterGroups(dir, "Empty.smf", groups, prompter));
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"ERROR: Check ini-file"}));
+    EXPECT_TRUE(LoadParameterGroups(KELMOR_DEFINITIONS_DIR, "KL450.smf", groups, prompter));
+    EXPECT_EQ(groups.size(), 27u);
 }
 
 TEST(Settings, ParsedIntoFourPartsWithTheMessagesOfTheRejectedOnes) {
