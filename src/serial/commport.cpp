@@ -325,6 +325,7 @@ void TCommPort::Open() {
         eventMask_ = 0;
         if (background_) {
             eventMask_ = EventMask(eventit_);
+            if (eventMask_ != 0) TakeBaseline();
             try {
                 pollThread_ =
                     std::make_unique<Tsarja_event>(this, device_.get(), valiaika_, generation_);
@@ -543,7 +544,8 @@ void TCommPort::SetEventit(TCommEventSet value) {
     eventit_ = value;
     if (!open_) return;
     eventMask_ = EventMask(value);
-    waitPending_ = false;  // a new mask ends the wait in progress
+    // A new mask ends the wait in progress; the next one watches from now on.
+    TakeBaseline();
     if (eventMask_ != 0 && lineThread_) lineThread_->Resume();
 }
 
@@ -557,7 +559,10 @@ void TCommPort::ChangeMaskBit(uint32_t bit, bool add) {
     if (!open_ || !lineThread_) return;
     if (add) {
         eventMask_ |= bit;
-        lineThread_->Resume();
+        if (lineThread_->Suspended()) {
+            TakeBaseline();
+            lineThread_->Resume();
+        }
     } else {
         eventMask_ &= ~bit;
     }
@@ -671,16 +676,9 @@ void TCommPort::EventStep() {
         waitPending_ = false;
         return;
     }
+    if (!waitPending_) return TakeBaseline();
     std::optional<uint32_t> status = device_->ModemStatus();
     std::optional<platform::LineErrorCounts> counts = device_->ErrorCounts();
-    if (!waitPending_) {
-        // Start watching: only what happens from now on is an event.
-        lastModemStatus_ = status;
-        lastCounts_ = counts;
-        rxSeen_ = txEmptySeen_ = false;
-        waitPending_ = true;
-        return;
-    }
     uint32_t events = 0, errorFlags = 0;
     if (rxSeen_) events |= kEvRxChar;
     if (txEmptySeen_) events |= kEvTxEmpty;
@@ -706,6 +704,15 @@ void TCommPort::EventStep() {
     lastCounts_ = counts;
     events &= eventMask_;
     if (events != 0) Dispatch(events, errorFlags);
+}
+
+// Starts watching: only what happens from now on is an event.
+void TCommPort::TakeBaseline() {
+    if (!device_) return;
+    lastModemStatus_ = device_->ModemStatus();
+    lastCounts_ = device_->ErrorCounts();
+    rxSeen_ = txEmptySeen_ = false;
+    waitPending_ = true;
 }
 
 void TCommPort::Dispatch(uint32_t events, uint32_t errorFlags) {

@@ -526,7 +526,6 @@ struct EventPort : FakePort {
     void Open() {
         port.SetOpen(true);
         ASSERT_TRUE(port.IsOpen());
-        PumpFor(25);  // the event step starts watching
     }
     void SetLines(uint32_t status) {
         line->With([status](FakeLine& l) { l.modemStatus = status; });
@@ -604,7 +603,6 @@ TEST(CommPortEventsTest, ParityWatchesLineErrorsUntilItIsNone) {
     EventPort e({ceCts});
     e.Open();
     e.port.Setpariteetti(pbEven);
-    PumpFor(25);
     e.Count([](auto& c) { ++c.parity; });
     ASSERT_TRUE(e.WaitEvent());
     EXPECT_EQ(e.events[0], kEvErr | (kCeRxParity << 16));
@@ -622,7 +620,6 @@ TEST(CommPortEventsTest, RtsHandshakeWatchesCts) {
     PumpFor(30);
     EXPECT_TRUE(e.events.empty()) << "nothing watched yet";
     e.port.SetRTSmode(rtsHANDSHAKE);
-    PumpFor(25);
     e.SetLines(0);
     ASSERT_TRUE(e.WaitEvent());
     EXPECT_EQ(e.events[0] & 0xFFFF, kEvCts);
@@ -637,7 +634,6 @@ TEST(CommPortEventsTest, EventitChangeOnAnOpenPortReplacesTheMask) {
     EventPort e({});
     e.Open();
     e.port.SetEventit({ceDsr});
-    PumpFor(25);
     e.SetLines(platform::kLineDsr | platform::kLineCts);
     ASSERT_TRUE(e.WaitEvent());
     EXPECT_EQ(e.events[0], kEvDsr);  // CTS changed too but is not watched
