@@ -198,10 +198,12 @@ void TerminalDisplay::ShowData(const uint8_t* bytes, size_t count) {
     converter_.Convert(bytes, count, viewType_);
     const std::string& text = converter_.Text();
     int extraLines = 0;
+    area_->BeginBatch();
     for (const RunSpan& run : converter_.Runs()) {
         if (run.length == 0) continue;
         extraLines += AppendText(std::string_view(text).substr(run.begin, run.length), run.colour);
     }
+    area_->EndBatch();
     if (followTail) {
         area_->ScrollToBottom();
     } else if (extraLines > 0) {

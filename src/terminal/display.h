@@ -75,6 +75,9 @@ class TextArea {
     virtual int VisibleLines() const = 0;
     virtual void SetUpdatesFrozen(bool frozen) = 0;
     virtual void ScrollToBottom() = 0;
+    // The appends of one received chunk, so the widget lays out once per chunk, not per run.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
 };
 
 // A text area held in memory (tests, benchmarks, a display without a window).

@@ -107,36 +107,40 @@ void QtTextArea::RemoveFront(size_t chars) {
     cursor.removeSelectedText();
 }
 
+const QTextCharFormat& QtTextArea::Format(int colour) {
+    if (colour < 0 || colour > 3) colour = 0;
+    QColor text = edit_.palette().color(QPalette::Text);
+    if (formats_[0].foreground().color() != text ||
+        !formats_[0].hasProperty(QTextFormat::ForegroundBrush)) {
+        formats_[0].setForeground(text);
+        formats_[1].setForeground(QColor(0, 0, 255));
+        formats_[2].setForeground(QColor(128, 0, 0));
+        formats_[3].setForeground(QColor(255, 0, 0));
+    }
+    return formats_[colour];
+}
+
 void QtTextArea::Append(std::string_view text, int colour) {
     if (text.empty()) return;
-    QString s;
-    s.reserve(static_cast<qsizetype>(text.size()));
+    QString s(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    QChar* out = s.data();
     for (char c : text)
-        s.append(
-            QChar(static_cast<char16_t>(platform::AnsiToCodePoint(static_cast<unsigned char>(c)))));
-    QTextCharFormat format;
-    switch (colour) {
-        case kColourBlue:
-            format.setForeground(QColor(0, 0, 255));
-            break;
-        case kColourMaroon:
-            format.setForeground(QColor(128, 0, 0));
-            break;
-        case kColourRed:
-            format.setForeground(QColor(255, 0, 0));
-            break;
-        default:
-            format.setForeground(edit_.palette().color(QPalette::Text));
-            break;
+        *out++ =
+            QChar(static_cast<char16_t>(platform::AnsiToCodePoint(static_cast<unsigned char>(c))));
+    if (batchDepth_ > 0) {
+        batch_.movePosition(QTextCursor::End);
+        batch_.insertText(s, Format(colour));
+        return;
     }
     QTextCursor cursor(edit_.document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(s, format);
+    cursor.insertText(s, Format(colour));
 }
 
 double QtTextArea::LineWidthWith(std::string_view text) const {
     QTextBlock last = edit_.document()->lastBlock();
-    double charWidth = edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
+    double charWidth =
+        batchDepth_ > 0 ? charWidth_ : edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
     return (std::max(last.length() - 1, 0) + static_cast<double>(text.size())) * charWidth;
 }
 
@@ -148,6 +152,18 @@ double QtTextArea::AvailableWidth() const {
 int QtTextArea::VisibleLines() const {
     int h = edit_.fontMetrics().boundingRect("Wg").height();
     return h > 0 ? edit_.viewport()->height() / h - 1 : 0;
+}
+
+void QtTextArea::BeginBatch() {
+    if (batchDepth_++ == 0) {
+        batch_ = QTextCursor(edit_.document());
+        batch_.beginEditBlock();
+        charWidth_ = edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
+    }
+}
+
+void QtTextArea::EndBatch() {
+    if (batchDepth_ > 0 && --batchDepth_ == 0) batch_.endEditBlock();
 }
 
 void QtTextArea::SetUpdatesFrozen(bool frozen) { edit_.viewport()->setUpdatesEnabled(!frozen); }

@@ -2,6 +2,8 @@
 // The terminal's text area: a plain-text widget that stays fast with a large scroll-back, plus
 // the display's view of it (TextArea).
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <functional>
 #include <string_view>
 
@@ -46,10 +48,18 @@ class QtTextArea : public TextArea {
     int VisibleLines() const override;
     void SetUpdatesFrozen(bool frozen) override;
     void ScrollToBottom() override;
+    void BeginBatch() override;
+    void EndBatch() override;
 
   private:
     TerminalTextEdit& edit_;
     const bool& focused_;
+    const QTextCharFormat& Format(int colour);
+    QTextCursor batch_;
+    int batchDepth_ = 0;
+    QTextCharFormat formats_[4];
+    QColor defaultColour_;
+    double charWidth_ = 0;
 };
 
 }  // namespace kelmor::terminal
