@@ -1,0 +1,35 @@
+# kelmor-tool firmware pack, then check with the right and a wrong key:
+# cmake -DTOOL=kelmor-tool -DWORK=dir -P this.
+file(MAKE_DIRECTORY ${WORK})
+file(WRITE ${WORK}/fw.rec "S0050000414277\r\nS10501001122C6\r\nS9030000FC\r\n")
+set(key 01234567 89ABCDEF 00112233)
+foreach(kind sff sf2 sf3-uhf sf3-vhf sfo)
+    string(REGEX REPLACE "-.*" "" ext ${kind})
+    execute_process(COMMAND ${TOOL} firmware pack ${WORK}/fw.rec ${WORK}/fw_${kind}.${ext} --${kind}
+                            --key ${key} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "pack --${kind} failed: ${out}")
+    endif()
+    execute_process(COMMAND ${TOOL} firmware check ${WORK}/fw_${kind}.${ext} --key ${key} ffffffff
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+    string(JSON ok GET "${out}" crc_ok)
+    string(JSON result GET "${out}" result)
+    string(JSON size GET "${out}" program_size)
+    if(kind STREQUAL "sfo")
+        set(expected 396)
+    else()
+        set(expected 384)
+    endif()
+    if(NOT rc EQUAL 0 OR NOT ok OR NOT result STREQUAL "OK" OR NOT size EQUAL expected)
+        message(FATAL_ERROR "check of ${kind}: rc ${rc}, ${out}")
+    endif()
+    if(NOT kind STREQUAL "sfo")
+        execute_process(COMMAND ${TOOL} firmware check ${WORK}/fw_${kind}.${ext}
+                                --key 01234567 89ABCDEF 00112234
+                        RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+        string(JSON result GET "${out}" result)
+        if(NOT rc EQUAL 1 OR NOT result STREQUAL "ERROR: Wrong key or file isn't correct!")
+            message(FATAL_ERROR "wrong key on ${kind}: rc ${rc}, ${out}")
+        endif()
+    endif()
+endforeach()
