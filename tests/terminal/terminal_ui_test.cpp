@@ -524,3 +524,36 @@ TEST_F(TerminalTest, SettingsDialogCancelKeepsImmediateLineChanges) {
     EXPECT_EQ(t->Port().pariteetti(), serial::pbOdd);
     EXPECT_FALSE(t->Core().Options().rtsControl);
 }
+
+TEST_F(TerminalTest, CrIntervalBreaksTheLineAndStampsTheNextData) {
+    Tterminaali* t = Open([](TerminalPortSettings& s) { s.timeStamp = true; });
+    ASSERT_TRUE(t->Port().IsOpen());
+    t->Core().SetCrInterval(150, false);  // 150 ms stands in for seconds
+    pty.Write(std::string("one"));
+    ASSERT_TRUE(WaitFor([&] { return Shown(*t).rfind("one", 0) == 0; })) << Shown(*t);
+    ASSERT_TRUE(WaitFor([&] { return Shown(*t) == "one\n"; })) << Shown(*t);
+    EXPECT_FALSE(t->Core().CrTimerActive());
+    pty.Write(std::string("two"));
+    ASSERT_TRUE(WaitFor([&] { return Shown(*t).size() > 8 && Shown(*t).back() == 'o'; }));
+    std::string shown = Shown(*t);
+    ASSERT_GE(shown.size(), 10u);
+    EXPECT_EQ(shown.substr(0, 5), "one\n(");
+    EXPECT_EQ(shown.substr(shown.size() - 4), ")two");
+    QTextBlock second = t->TextArea().document()->findBlockByNumber(1);
+    EXPECT_EQ(second.begin().fragment().charFormat().foreground().color(), QColor(128, 0, 0));
+}
+
+TEST_F(TerminalTest, WithoutCrIntervalEveryChunkIsStampedExceptInProgrammingMode) {
+    Tterminaali* t = Open([](TerminalPortSettings& s) { s.timeStamp = true; });
+    ASSERT_TRUE(t->Port().IsOpen());
+    pty.Write(std::string("a"));
+    ASSERT_TRUE(WaitFor([&] { return !Shown(*t).empty() && Shown(*t).back() == 'a'; }));
+    pty.Write(std::string("b"));
+    ASSERT_TRUE(WaitFor([&] { return Shown(*t).back() == 'b'; }));
+    std::string shown = Shown(*t);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '('), 2);
+    t->ToggleProgrammingMode();
+    pty.Write(std::string("c"));
+    ASSERT_TRUE(WaitFor([&] { return Shown(*t).back() == 'c'; }));
+    EXPECT_EQ(Shown(*t), shown + "c");
+}
