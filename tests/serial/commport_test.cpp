@@ -515,6 +515,50 @@ TEST(CommPortTest, DtrAndRtsFollowModesAndLines) {
     f.line->With([](FakeLine& l) { EXPECT_TRUE(l.dtr); });
 }
 
+TEST(CommPortTest, RtsToggleKeysTheLineForEachWrite) {
+    FakePort f;
+    f.port.SetRTSmode(rtsTOGGLE);
+    int sent = 0;
+    f.port.lahteneet_merkit = [&](TCommPort*) { ++sent; };
+    f.port.SetOpen(true);
+    f.line->With([](FakeLine& l) {
+        EXPECT_FALSE(l.rts);
+        l.rtsHistory.clear();
+        l.outputQueue = 3;  // still on its way out
+    });
+    ASSERT_TRUE(f.port.QueueWrite(Bytes("key")));
+    ASSERT_TRUE(PumpUntil([&] {
+        bool keyed = false;
+        f.line->With([&](FakeLine& l) { keyed = l.rts; });
+        return keyed;
+    }));
+    PumpFor(20);
+    f.line->With([](FakeLine& l) {
+        EXPECT_TRUE(l.rts) << "RTS stays up until the bytes have left";
+        l.outputQueue = 0;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return sent == 1; }));
+    f.line->With([](FakeLine& l) { EXPECT_EQ(l.rtsHistory, (std::vector<bool>{true, false})); });
+}
+
+TEST(CommPortTest, FailedQueueQueryIsShownOnceAndTheWriteStillGoesOut) {
+    FakePort f;
+    f.port.SetPortin_nro(COM5);
+    int sent = 0;
+    f.port.lahteneet_merkit = [&](TCommPort*) { ++sent; };
+    f.port.SetOpen(true);
+    f.line->With([](FakeLine& l) { l.failQueueQuery = true; });
+    ASSERT_TRUE(f.port.QueueWrite(Bytes("x")));
+    ASSERT_TRUE(PumpUntil([&] { return sent == 1; }));
+    PumpFor(40);
+    auto prompts = f.prompter.Prompts();
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0].text, "ClearCommError on ComPort COM5!");
+    EXPECT_EQ(prompts[0].icon, platform::Icon::Error);
+    EXPECT_EQ(prompts[0].buttons, platform::Buttons::Ok);
+    EXPECT_TRUE(f.port.IsOpen());
+}
+
 // ---- events, through the fake device (a pty has no modem lines and no line errors)
 
 struct EventPort : FakePort {

@@ -22,7 +22,9 @@ struct FakeLine {
     bool refuseConfigure = false;
     std::vector<platform::LineSettings> configured;
     bool dtr = false, rts = false;
+    std::vector<bool> rtsHistory;  // every SetRts, in order
     bool hungUp = false;
+    bool failQueueQuery = false;
     platform::OpenResult openResult = platform::OpenResult::Ok;
 
     void Feed(const std::string& bytes) {
@@ -76,6 +78,7 @@ class FakeSerialDevice : public platform::SerialDevice {
     bool WaitWritable(int) override { return true; }
     int InputQueue() override {
         std::lock_guard lock(line_->mutex);
+        if (line_->failQueueQuery) return -1;
         return static_cast<int>(line_->input.size());
     }
     int OutputQueue() override {
@@ -96,6 +99,7 @@ class FakeSerialDevice : public platform::SerialDevice {
     bool SetRts(bool on) override {
         std::lock_guard lock(line_->mutex);
         line_->rts = on;
+        line_->rtsHistory.push_back(on);
         return true;
     }
     std::optional<uint32_t> ModemStatus() override {
