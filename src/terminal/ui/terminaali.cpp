@@ -64,6 +64,13 @@ Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent),
 
 Tterminaali::~Tterminaali() {
     if (!closed_) Shutdown();
+    // The text area outlives this object by a moment (QWidget destroys children later) and
+    // still gets focus events then.
+    text_->onCharacter = nullptr;
+    text_->onScriptKey = nullptr;
+    text_->onFocusChanged = nullptr;
+    text_->onPopup = nullptr;
+    display_->onLogChanged = nullptr;
 }
 
 QAction* Tterminaali::AddAction(QMenu* menu, const QString& name, const QString& caption,
