@@ -32,7 +32,9 @@ void SimulatedModem::Deliver(uint8_t byte, int hostRate, int64_t atUs) {
     if (autoBaud_) {
         rate_ = hostRate;
     } else if (!RatesMatch(hostRate, rate_)) {
-        byte = static_cast<uint8_t>(~byte);  // a wrong rate samples other bits
+        // A wrong rate samples other bits (not simply the inverse, so that a byte garbled on the
+        // way in and echoed back garbled again never comes out right).
+        byte = static_cast<uint8_t>(byte ^ 0x5A);
     }
     flashSide_->Receive(byte);
 }

@@ -1,0 +1,166 @@
+// kelmor-tool modem transmit, then receive, against kelmor-modem-sim over a pseudo-terminal, in
+// real time: the simulated modem ends up holding the project's values and routes, and reading it
+// back gives the values that were sent.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "designer/network.h"
+#include "designer/projectfile.h"
+#include "fakeprompter.h"
+#include "modemcfg/definition.h"
+#include "platform/inifile.h"
+
+namespace {
+
+using namespace kelmor;
+
+// A child process whose standard output we read.
+struct Process {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+
+    explicit Process(std::vector<std::string> argv) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> args;
+            for (auto& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out = fdopen(fds[0], "r");
+    }
+    std::string Line() {
+        char buffer[512] = {};
+        if (!out || !fgets(buffer, sizeof buffer, out)) return {};
+        std::string s = buffer;
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+        return s;
+    }
+    std::string Rest() {
+        std::string s;
+        char buffer[512];
+        while (out && fgets(buffer, sizeof buffer, out)) s += buffer;
+        return s;
+    }
+    int Wait() {
+        int status = 0;
+        if (pid > 0) waitpid(pid, &status, 0);
+        pid = -1;
+        if (out) fclose(out);
+        out = nullptr;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void Stop() {
+        if (pid > 0) kill(pid, SIGTERM);
+        Wait();
+    }
+    ~Process() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            Wait();
+        }
+    }
+};
+
+nlohmann::json ReadJson(const std::string& path) {
+    std::string text;
+    EXPECT_TRUE(platform::ReadFileBytes(path, text)) << path;
+    return nlohmann::json::parse(text, nullptr, false);
+}
+
+TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
+    const std::string home = std::getenv("KELMOR_HOME");
+    const std::string defs = KELMOR_SOURCE_DIR "/resources/definitions";
+    const std::string project = home + "/net.spf", state = home + "/modem.json",
+                      received = home + "/received.json";
+
+    // A master with two modems under it, all KL450.
+    modemcfg::Definition def = modemcfg::ReadDefinition(defs, "KL450.smf");
+    ASSERT_TRUE(def.Ok());
+    kelmor::testing::FakePrompter prompter;
+    {
+        designer::Network net(prompter);
+        net.properties.Create(net);
+        auto& m = net.NewNode(designer::Kind::Plain, "KL450", 10, 10);
+        auto& a = net.NewNode(designer::Kind::Plain, "KL450", 60, 10);
+        auto& b = net.NewNode(designer::Kind::Plain, "KL450", 110, 10);
+        net.SetMaster(&m);
+        m.name = "Master";
+        a.name = "A";
+        b.name = "B";
+        m.SetAddress("F0");
+        a.SetAddress("A1");
+        b.SetAddress("B2");
+        a.routeParent = &m;
+        b.routeParent = &a;
+        for (auto* n : {&m, &a, &b}) {
+            n->parameters = modemcfg::NewParameterList(def.groups, true);
+            for (size_t i = 0; i < def.groups.size(); ++i) {
+                const auto& g = def.groups[i];
+                std::string v = g.type == 'S'   ? "Stn" + std::to_string(i)
+                                : g.type == 'H' ? "12AB"
+                                : g.type == 'R' ? std::to_string(i % g.choices.size())
+                                : g.type == 'M' ? std::to_string(i % 2)
+                                                : std::to_string(i + 3);
+                n->parameters[i].value = v;
+            }
+        }
+        net.properties.accepted.networkId = "E2E";
+        ASSERT_TRUE(designer::SaveNetwork(net, project))
+            << ::testing::PrintToString(prompter.Texts());
+    }
+
+    Process modem({KELMOR_SIM_PATH, "--smf", "KL450", "--definitions", defs, "--state", state});
+    std::string device = modem.Line();
+    ASSERT_FALSE(device.empty());
+
+    Process transmit({KELMOR_TOOL_PATH, "modem", "transmit", "--port", "COM1", "--device", device,
+                      "--definitions", defs, "--project", project, "--node", "Master"});
+    std::string out = transmit.Rest();
+    ASSERT_EQ(transmit.Wait(), 0) << out;
+    EXPECT_NE(out.find("Send source routeinfo to modem 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("Serial port closed"), std::string::npos) << out;
+
+    nlohmann::json held = ReadJson(state);
+    ASSERT_TRUE(held.is_object());
+    EXPECT_EQ(held["protocol"]["networkId"], "E2E");
+    EXPECT_EQ(held["sourceRoutes"], nlohmann::json::parse(R"([{"address":"000000A1","path":[2]},
+                                        {"address":"000000B2","path":[2,3]}])"));
+
+    Process receive({KELMOR_TOOL_PATH, "modem", "receive", "--port", "COM1", "--device", device,
+                     "--definitions", defs, "--smf", "KL450", "--factory", "--json", received});
+    out = receive.Rest();
+    ASSERT_EQ(receive.Wait(), 0) << out;
+    nlohmann::json back = ReadJson(received);
+    ASSERT_TRUE(back.is_object());
+    size_t compared = 0;
+    for (size_t i = 0; i < def.groups.size(); ++i) {
+        if (def.groups[i].level == '9') continue;  // factory values travel only at level 9
+        const auto& saved = held["parameters"][i];
+        EXPECT_EQ(back["parameters"][i]["value"], saved["saved"]) << def.groups[i].key;
+        EXPECT_EQ(back["parameters"][i]["key"], def.groups[i].key);
+        ++compared;
+    }
+    EXPECT_GT(compared, 10u);
+    // What the modem saved is what the project holds for the master.
+    EXPECT_EQ(held["parameters"][0]["saved"], "3");
+    EXPECT_EQ(held["parameters"][7]["saved"], "Stn7");
+    modem.Stop();
+}
+
+}  // namespace
