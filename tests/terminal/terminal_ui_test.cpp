@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QThread>
 #include <fstream>
@@ -556,4 +557,20 @@ TEST_F(TerminalTest, WithoutCrIntervalEveryChunkIsStampedExceptInProgrammingMode
     pty.Write(std::string("c"));
     ASSERT_TRUE(WaitFor([&] { return Shown(*t).back() == 'c'; }));
     EXPECT_EQ(Shown(*t), shown + "c");
+}
+
+TEST_F(TerminalTest, ViewFollowsNewLinesUnlessScrolledBack) {
+    Tterminaali* t = Open();
+    t->resize(400, 200);
+    QScrollBar* bar = t->TextArea().verticalScrollBar();
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "line " + std::to_string(i) + "\r\n";
+    t->SetFocused(true);  // focused: no forced scroll, the view follows by itself
+    t->Display().ShowData(reinterpret_cast<const uint8_t*>(lines.data()), lines.size());
+    QCoreApplication::processEvents();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(0);  // the user reads back; a short piece that does not wrap leaves the view
+    t->Display().ShowData(reinterpret_cast<const uint8_t*>("more"), 4);
+    EXPECT_EQ(bar->value(), 0);
 }

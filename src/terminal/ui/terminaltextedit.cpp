@@ -156,6 +156,9 @@ int QtTextArea::VisibleLines() const {
 
 void QtTextArea::BeginBatch() {
     if (batchDepth_++ == 0) {
+        // A view resting on the last line keeps following it, as a caret at the end would.
+        QScrollBar* bar = edit_.verticalScrollBar();
+        followTail_ = bar->value() >= bar->maximum();
         batch_ = QTextCursor(edit_.document());
         batch_.beginEditBlock();
         charWidth_ = edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
@@ -163,7 +166,10 @@ void QtTextArea::BeginBatch() {
 }
 
 void QtTextArea::EndBatch() {
-    if (batchDepth_ > 0 && --batchDepth_ == 0) batch_.endEditBlock();
+    if (batchDepth_ > 0 && --batchDepth_ == 0) {
+        batch_.endEditBlock();
+        if (followTail_) ScrollToBottom();
+    }
 }
 
 void QtTextArea::SetUpdatesFrozen(bool frozen) { edit_.viewport()->setUpdatesEnabled(!frozen); }

@@ -57,6 +57,7 @@ class QtTextArea : public TextArea {
     const QTextCharFormat& Format(int colour);
     QTextCursor batch_;
     int batchDepth_ = 0;
+    bool followTail_ = false;
     QTextCharFormat formats_[4];
     QColor defaultColour_;
     double charWidth_ = 0;
