@@ -8,6 +8,7 @@
 
 #include "platform/inifile.h"
 #include "sim/faultspec.h"
+#include "sim/programmingoptions.h"
 #include "sim/ptyrunner.h"
 
 namespace {
@@ -37,7 +38,11 @@ int main(int argc, char** argv) {
     app.add_option("--fault", faults,
                    "POINT[=CMD]:KIND[:AFTER[:COUNT[:ARG]]]; " + kelmor::sim::FaultHelp());
     app.add_option("--dump-flash", dumpFile, "write the flash memory to FILE on exit");
+    kelmor::sim::ProgrammingOptions programming;
+    kelmor::sim::AddProgrammingOptions(app, programming);
     CLI11_PARSE(app, argc, argv);
+    // A modem with a definition type runs its firmware, which knows programming mode.
+    if (!programming.smf.empty() && app.count("--mode") == 0) mode = "update";
 
     config.chip = chip == "h8" ? kelmor::sim::Chip::H8 : kelmor::sim::Chip::H83069;
     config.mode = mode == "boot" ? kelmor::sim::Mode::Boot : kelmor::sim::Mode::Update;
@@ -53,6 +58,9 @@ int main(int argc, char** argv) {
         }
         config.faults.push_back(*fault);
     }
+
+    if (!programming.smf.empty())
+        return kelmor::sim::RunWithProgramming(config, programming, dumpFile);
 
     kelmor::sim::PtyRunner runner(config);
     if (!runner.Ok()) {

@@ -218,6 +218,12 @@ Bytes ProgrammingModem::Handle(const Bytes& frame) {
     }
     const auto* info = modemcfg::FindCommand(static_cast<modemcfg::Command>(code));
     log_.push_back(info ? info->name : "code " + std::to_string(code));
+    Bytes reply = Answer(code, frame);
+    if (onCommand) onCommand();
+    return reply;
+}
+
+Bytes ProgrammingModem::Answer(uint8_t code, const Bytes& frame) {
     const ProgFault* fault = TakeFault(code);
     if (!fault) return Execute(code, frame, false);
     switch (fault->kind) {

@@ -5,6 +5,7 @@
 // a time; a byte that completes a command returns the reply frame. No clock and no port: the
 // in-process tests and the pty front end both drive it.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,12 +85,16 @@ class ProgrammingModem {
     const ProgrammingConfig& Config() const { return config_; }
     ProgrammingConfig& Config() { return config_; }
 
+    // Called after every command the modem carried out (the pty front end saves its state).
+    std::function<void()> onCommand;
+
     // What the modem holds as JSON, and back (values by parameter key).
     std::string StateJson() const;
     bool LoadStateJson(const std::string& text, std::string* error);
 
   private:
     Bytes Handle(const Bytes& frame);
+    Bytes Answer(uint8_t code, const Bytes& frame);
     Bytes Execute(uint8_t code, const Bytes& frame, bool corruptSave);
     Bytes ParameterReply(uint8_t code, size_t first, size_t end) const;
     Bytes AcceptParameters(uint8_t code, const Bytes& frame, size_t first, size_t end);

@@ -1,14 +1,12 @@
 #pragma once
-// The designer's network as the target of a modem exchange, and definition files as the
-// designer's source of type information. Header only: it joins kelmor_modemcfg and
-// kelmor_designer (which depends on modemcfg), so only targets that link both include it.
+// The designer's network as the target of a modem exchange. Header only: it joins
+// kelmor_modemcfg and kelmor_designer (which depends on modemcfg), so only targets that link
+// both include it.
 #include <string>
 
 #include "designer/network.h"
 #include "designer/routepayloads.h"
 #include "designer/routes.h"
-#include "designer/typeinfo.h"
-#include "modemcfg/definition.h"
 #include "modemcfg/exchange.h"
 
 namespace kelmor::modemcfg {
@@ -42,6 +40,9 @@ class NetworkExchangeTarget : public ExchangeTarget {
 
     bool RoutingMode() const override { return !network_.singleModemMode; }
     bool ComputeRoutes() override {
+        // A network just loaded from a file has no route texts yet: compute them, or the master
+        // would be sent an empty table and lose its routes.
+        if (!network_.routesComputed) network_.routesDirty = true;
         designer::ComputeRoutes(network_);
         return !network_.routeError;
     }
@@ -90,29 +91,6 @@ class NetworkExchangeTarget : public ExchangeTarget {
     designer::Network& network_;
     designer::TKuvio* node_ = nullptr;
     designer::RouteSequence sequence_;
-};
-
-// Type information read from the definition files of one folder (the integrity check runs
-// when the type differs from the one handled last).
-class DefinitionTypeInfo : public designer::TypeInfoSource {
-  public:
-    DefinitionTypeInfo(std::string folder, platform::Prompter& prompter, bool factoryMode = false)
-        : folder_(std::move(folder)), prompter_(prompter), factoryMode_(factoryMode) {}
-
-    designer::TypeInfo Lookup(const std::string& definitionFileName) override {
-        const TypeInfo& t = cache_.ForType(folder_, definitionFileName, factoryMode_, prompter_);
-        designer::TypeInfo info;
-        info.title = t.name;
-        info.version = t.version;
-        info.portSettings = t.settings;
-        return info;
-    }
-
-  private:
-    std::string folder_;
-    platform::Prompter& prompter_;
-    bool factoryMode_;
-    TypeInfoCache cache_;
 };
 
 }  // namespace kelmor::modemcfg

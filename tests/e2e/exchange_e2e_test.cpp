@@ -89,16 +89,17 @@ TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
     const std::string project = home + "/net.spf", state = home + "/modem.json",
                       received = home + "/received.json";
 
-    // A master with two modems under it, all KL450.
-    modemcfg::Definition def = modemcfg::ReadDefinition(defs, "KL450.smf");
+    // A master with two modems under it, all KL160.
+    modemcfg::Definition def = modemcfg::ReadDefinition(defs, "KL160.smf");
     ASSERT_TRUE(def.Ok());
     kelmor::testing::FakePrompter prompter;
+    std::vector<std::string> values;  // what each modem of the project holds
     {
         designer::Network net(prompter);
         net.properties.Create(net);
-        auto& m = net.NewNode(designer::Kind::Plain, "KL450", 10, 10);
-        auto& a = net.NewNode(designer::Kind::Plain, "KL450", 60, 10);
-        auto& b = net.NewNode(designer::Kind::Plain, "KL450", 110, 10);
+        auto& m = net.NewNode(designer::Kind::Plain, "KL160", 10, 10);
+        auto& a = net.NewNode(designer::Kind::Plain, "KL160", 60, 10);
+        auto& b = net.NewNode(designer::Kind::Plain, "KL160", 110, 10);
         net.SetMaster(&m);
         m.name = "Master";
         a.name = "A";
@@ -118,14 +119,16 @@ TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
                                 : g.type == 'M' ? std::to_string(i % 2)
                                                 : std::to_string(i + 3);
                 n->parameters[i].value = v;
+                if (n == &m) values.push_back(v);
             }
         }
-        net.properties.accepted.networkId = "E2E";
+        net.properties.controls.netid = "E2E";
+        net.properties.Ok(net);
         ASSERT_TRUE(designer::SaveNetwork(net, project))
             << ::testing::PrintToString(prompter.Texts());
     }
 
-    Process modem({KELMOR_SIM_PATH, "--smf", "KL450", "--definitions", defs, "--state", state});
+    Process modem({KELMOR_SIM_PATH, "--smf", "KL160", "--definitions", defs, "--state", state});
     std::string device = modem.Line();
     ASSERT_FALSE(device.empty());
 
@@ -143,7 +146,7 @@ TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
                                         {"address":"000000B2","path":[2,3]}])"));
 
     Process receive({KELMOR_TOOL_PATH, "modem", "receive", "--port", "COM1", "--device", device,
-                     "--definitions", defs, "--smf", "KL450", "--factory", "--json", received});
+                     "--definitions", defs, "--smf", "KL160", "--factory", "--json", received});
     out = receive.Rest();
     ASSERT_EQ(receive.Wait(), 0) << out;
     nlohmann::json back = ReadJson(received);
@@ -158,8 +161,8 @@ TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
     }
     EXPECT_GT(compared, 10u);
     // What the modem saved is what the project holds for the master.
-    EXPECT_EQ(held["parameters"][0]["saved"], "3");
-    EXPECT_EQ(held["parameters"][7]["saved"], "Stn7");
+    for (size_t i = 0; i < def.groups.size(); ++i)
+        if (def.groups[i].level != '9') EXPECT_EQ(held["parameters"][i]["saved"], values[i]) << i;
     modem.Stop();
 }
 

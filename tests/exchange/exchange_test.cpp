@@ -412,6 +412,39 @@ TEST(ExchangeTest, RepeatedReplyDoesNotAdvanceTheChain) {
     EXPECT_EQ(b.result, ExchangeResult::Completed);
 }
 
+TEST(ExchangeTest, AModemThatNeverSettlesIsEndedByTheWatchdog) {
+    struct Case {
+        const char* name;
+        std::function<std::optional<Bytes>(const Bytes&)> reply;
+    };
+    const std::vector<Case> cases = {
+        // Answers ProgOff with "unknown": ProgOff is not sent again and again.
+        {"unknown ProgOff",
+         [](const Bytes& f) -> std::optional<Bytes> {
+             if (f[1] == 0) return modemcfg::MessageBuilder(0x93).Finish();
+             return std::nullopt;
+         }},
+        // Answers every command after ProgOn with a fresh remote-state reply.
+        {"restarting",
+         [](const Bytes& f) -> std::optional<Bytes> {
+             if (f[1] != 1) return modemcfg::MessageBuilder(0x88).Finish();
+             return std::nullopt;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        FillValues(b.node->parameters, b.definition, 1);
+        b.intercept = c.reply;
+        ASSERT_TRUE(b.exchange.StartTransmit());
+        b.Run();
+        EXPECT_FALSE(b.exchange.Running());
+        EXPECT_LT(b.sent.size(), 10u);
+        EXPECT_EQ(b.StatusTexts().back(), modemcfg::kDataflowStatus);
+        EXPECT_FALSE(b.open);
+    }
+}
+
 // --- routing transmit ---
 
 // Master M (F0, 1); A (A1, 2) under M; B (B2, 4) under A; all of the bench's type.
@@ -436,6 +469,8 @@ TEST(RoutingTransmitTest, MasterGetsEveryRouteLineThenRoutesSave) {
     RoutedBench b(config);
     b.net.activeNode = &b.m;
     b.m.routesChanged = true;
+    // As just loaded from a file: nothing marks the routes for computation.
+    b.net.routesDirty = false;
     ASSERT_TRUE(b.exchange.StartTransmit());
     b.Run();
     EXPECT_EQ(b.Commands(),
