@@ -43,6 +43,8 @@ struct AcceptedProperties {
 class ByteReader {
   public:
     explicit ByteReader(const std::string& bytes) : bytes_(bytes) {}
+    // The reader keeps a reference: a temporary would be gone before the first read.
+    explicit ByteReader(std::string&&) = delete;
     bool AtEnd() const { return pos_ >= bytes_.size(); }
     size_t Position() const { return pos_; }
     void Seek(size_t pos) { pos_ = pos < bytes_.size() ? pos : bytes_.size(); }

@@ -131,7 +131,8 @@ TEST(ProjectPropertiesTest, BlockRoundTripAndUnknownProtocol) {
     EXPECT_EQ(u.net.properties.accepted.offset, 3);
     EXPECT_TRUE(u.net.mobileRoutesEnabled);
 
-    ByteReader cut(unknown.substr(0, 9));
+    const std::string cutBytes = unknown.substr(0, 9);
+    ByteReader cut(cutBytes);
     EXPECT_FALSE(u.net.properties.ReadBlock(cut, "h.spf", u.net));
 }
 
