@@ -161,8 +161,11 @@ TEST(ExchangeEndToEnd, TransmitThenReceiveGivesBackWhatWasSent) {
     }
     EXPECT_GT(compared, 10u);
     // What the modem saved is what the project holds for the master.
-    for (size_t i = 0; i < def.groups.size(); ++i)
-        if (def.groups[i].level != '9') EXPECT_EQ(held["parameters"][i]["saved"], values[i]) << i;
+    for (size_t i = 0; i < def.groups.size(); ++i) {
+        if (def.groups[i].level != '9') {
+            EXPECT_EQ(held["parameters"][i]["saved"], values[i]) << i;
+        }
+    }
     modem.Stop();
 }
 

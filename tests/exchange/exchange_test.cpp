@@ -115,10 +115,9 @@ TEST_P(SingleTransmitTest, SendsTheChainAndTheModemSavesEveryValue) {
     const size_t firstFactory = FirstFactory(b.definition);
     for (size_t i = 0; i < b.node->parameters.size(); ++i) {
         bool sent = i < firstFactory || c.level == '9';
-        if (sent)
-            EXPECT_EQ(b.modem->State().eeprom[i], b.node->parameters[i].value) << i;
-        else
-            EXPECT_EQ(b.modem->State().eeprom[i], sim::DefaultValue(b.definition.groups[i].type));
+        const std::string expected =
+            sent ? b.node->parameters[i].value : sim::DefaultValue(b.definition.groups[i].type);
+        EXPECT_EQ(b.modem->State().eeprom[i], expected) << i;
     }
 }
 
