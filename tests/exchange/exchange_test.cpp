@@ -49,6 +49,10 @@ TEST(ReceiveTest, LevelZeroRunsTheChainAndStoresOnlyShownEntries) {
     EXPECT_FALSE(b.open);
     EXPECT_EQ(b.prompter.Count(), 0u);
     EXPECT_EQ(b.Events({"form:"}), (Lines{"form:hide", "form:show"}));
+    // The byte log: every frame sent, and every reply with a good CRC.
+    ASSERT_EQ(b.loggedSent.size(), b.sent.size());
+    for (size_t i = 0; i < b.sent.size(); ++i) EXPECT_EQ(b.loggedSent[i], b.sent[i].frame);
+    EXPECT_EQ(b.loggedReceived.size(), 3u);
 
     size_t firstFactory = FirstFactory(b.definition);
     int hiddenKept = 0;
@@ -381,6 +385,14 @@ TEST(ExchangeTest, InvalidSerialSettingsAndPortNumbersAreReportedAndTheOldValues
     EXPECT_FALSE(b.settings->baudRate);
     EXPECT_EQ(b.settings->dataBits, 8);
     EXPECT_EQ(b.portNumber, 0);  // never set
+
+    // A port left open keeps its number.
+    Bench c;
+    c.open = true;
+    c.exchange.SetPortNumber(3);
+    ASSERT_TRUE(c.exchange.StartReceive());
+    EXPECT_EQ(c.prompter.Texts(), (Lines{modemcfg::kClosePortFirstText}));
+    EXPECT_EQ(c.portNumber, 0);
 }
 
 TEST(ExchangeTest, BytesBeforeTheProgrammingModeCommandAreDiscarded) {
