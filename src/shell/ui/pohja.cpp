@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -19,6 +20,7 @@
 #include <QDBusConnection>
 #endif
 
+#include "modemcfg/definitiontool.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 #include "platform/prompter.h"
@@ -96,10 +98,10 @@ void TPohjafrm::BuildMenus() {
     AddEntry(modeMenu_, "MultiFlash2", "M&ultiFlash 2", "Flashing multiply modems 2.",
              &TPohjafrm::NotAvailable);
     AddEntry(modeMenu_, "MakeSmf", "Make smf", "Muodostaa excel tiedostosta smf tiedoston.",
-             &TPohjafrm::NotAvailable)
+             &TPohjafrm::MakeSmfCommand)
         ->setVisible(false);
     AddEntry(modeMenu_, "LoaderToHex", "Loader to hex", "Muunna loader.bin Hex txt tiedostoksi.",
-             &TPohjafrm::NotAvailable)
+             &TPohjafrm::LoaderToHexCommand)
         ->setVisible(false);
     modeMenu_->addSeparator();
     AddEntry(modeMenu_, "Exit", "E&xit", "Exit program.", &TPohjafrm::ExitCommand);
@@ -451,6 +453,27 @@ void TPohjafrm::UseMenusOf(Tterminaali* terminal) {
 }
 
 // ---- commands ----
+
+void TPohjafrm::MakeSmfCommand() {
+    QString exportFile = QFileDialog::getOpenFileName(
+        this, QString(), QString::fromStdString(platform::ProgramDir()), "text file (*.txt)");
+    if (exportFile.isEmpty()) return;
+    auto result = modemcfg::MakeSmf(exportFile.toStdString(), platform::ProgramDir());
+    platform::DefaultPrompter().Message(result.ok ? result.message : result.error);
+}
+
+void TPohjafrm::LoaderToHexCommand() {
+    QString start = loaderPath_ == kNoLoader ? QString::fromStdString(platform::ProgramDir())
+                                             : QString::fromStdString(loaderPath_);
+    QString loader = QFileDialog::getOpenFileName(this, QString(), start, "Loader file (*.bin)");
+    if (loader.isEmpty()) return;
+    loaderPath_ = loader.toStdString();
+    std::string output, error;
+    if (modemcfg::LoaderToHex(loaderPath_, output, error))
+        platform::DefaultPrompter().Message(modemcfg::kLoaderDoneText);
+    else
+        platform::DefaultPrompter().Message(error);
+}
 
 void TPohjafrm::NotAvailable() { platform::DefaultPrompter().Message(kNotAvailable); }
 

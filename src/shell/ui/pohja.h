@@ -115,6 +115,8 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost {
     void PasteCommand();
     void PrintCommand();
     void AboutCommand();
+    void MakeSmfCommand();
+    void LoaderToHexCommand();
     void CascadeCommand();
     void TileCommand();
     void ExitCommand();
