@@ -152,6 +152,9 @@ class PosixSerialDevice final : public SerialDevice {
                 t.c_cflag |= PARENB | CMSPAR;
                 break;
         }
+        // A pty carries bytes, not characters: it has no use for a character size or parity,
+        // and some kernels refuse PARENB on a re-opened pty. Give it 8 bits, no parity.
+        if (pty_) t.c_cflag = (t.c_cflag & ~kCharacterCflags) | CS8;
         if (s.stopBits >= 2) t.c_cflag |= CSTOPB;
         if (s.rtsCts) t.c_cflag |= CRTSCTS;
         if (s.xonXoff) t.c_iflag |= IXON | IXOFF;
