@@ -151,20 +151,7 @@ bool GroupsFromIni(const IniText& ini, std::vector<ParameterGroup>& groups, std:
 }  // namespace
 
 std::vector<std::string> SplitTextLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty()) lines.push_back(cur);
-    return lines;
+    return platform::SplitLines(bytes);
 }
 
 std::string DefinitionFileName(const std::string& typeName) {

@@ -202,10 +202,8 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-bool IniFile::ReadLines(const std::string& path, std::vector<std::string>& lines) {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) return false;
-    lines.clear();
+std::vector<std::string> SplitLines(const std::string& bytes) {
+    std::vector<std::string> lines;
     std::string cur;
     for (size_t i = 0; i < bytes.size(); ++i) {
         char c = bytes[i];
@@ -218,6 +216,13 @@ bool IniFile::ReadLines(const std::string& path, std::vector<std::string>& lines
         }
     }
     if (!cur.empty()) lines.push_back(cur);
+    return lines;
+}
+
+bool IniFile::ReadLines(const std::string& path, std::vector<std::string>& lines) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    lines = SplitLines(bytes);
     return true;
 }
 

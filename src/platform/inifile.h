@@ -55,6 +55,8 @@ private:
     std::string path_;
 };
 
+// Lines of a text, split at CR LF, LF or CR; a last line without an ending counts too.
+std::vector<std::string> SplitLines(const std::string& bytes);
 // Reads a whole file into bytes; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 // Writes bytes to a temporary file in the same folder and renames it over path.
