@@ -5,10 +5,10 @@
 #include <set>
 
 #include "core/crc16.h"
+#include "designer/exchange_network.h"
 #include "designer/network.h"
 #include "modemcfg/definition.h"
 #include "modemcfg/exchange.h"
-#include "modemcfg/exchange_network.h"
 #include "sim/programming.h"
 
 namespace {
@@ -39,7 +39,10 @@ class Host : public modemcfg::ExchangeHost {
     void SetPortNumber(int) override {}
     void OpenPort() override { open = true; }
     void ClosePort() override { open = false; }
-    void QueueBytes(const modemcfg::Bytes&) override { ++frames; }
+    bool QueueBytes(const modemcfg::Bytes&) override {
+        ++frames;
+        return true;
+    }
     void StatusLine(const std::string&, modemcfg::StatusMode, const std::string&) override {}
     void StatusBytes(const modemcfg::Bytes&, bool) override {}
     void StartTimer(modemcfg::ExchangeTimer t, int) override { running.insert(t); }
@@ -69,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     net.activeNode = net.nodes[(mode >> 4) & 1].get();
 
     Host host;
-    modemcfg::NetworkExchangeTarget target(net);
+    designer::NetworkExchangeTarget target(net);
     modemcfg::ModemExchange exchange(host, target, prompter);
     exchange.SetSecurityLevel(mode & 2 ? '9' : '0');
     if (!(mode & 4 ? exchange.StartTransmit() : exchange.StartReceive())) return 0;

@@ -1,7 +1,6 @@
 #pragma once
-// The designer's network as the target of a modem exchange. Header only: it joins
-// kelmor_modemcfg and kelmor_designer (which depends on modemcfg), so only targets that link
-// both include it.
+// The designer's network as the target of a modem exchange. It lives with the designer, which
+// depends on the exchange of modemcfg; modemcfg knows nothing of the designer.
 #include <string>
 
 #include "designer/network.h"
@@ -9,24 +8,25 @@
 #include "designer/routes.h"
 #include "modemcfg/exchange.h"
 
-namespace kelmor::modemcfg {
+namespace kelmor::designer {
 
 // The exchange works on the node that was active when it began; the window keeps that node
 // alive (no delete) while an exchange runs.
-class NetworkExchangeTarget : public ExchangeTarget {
+class NetworkExchangeTarget : public modemcfg::ExchangeTarget {
   public:
-    explicit NetworkExchangeTarget(designer::Network& network) : network_(network) {}
+    explicit NetworkExchangeTarget(Network& network) : network_(network) {}
 
     bool Begin() override {
         node_ = network_.activeNode;
+        sequence_.node = node_;  // routes go with the parameters, whatever is clicked meanwhile
         return node_ != nullptr;
     }
-    designer::TKuvio* Node() const { return node_; }
+    TKuvio* Node() const { return node_; }
     std::string NodeName() const override { return node_->name; }
     std::string PortSettings() const override { return node_->portSettings; }
     int TypeVersion() const override { return node_->typeVersion; }
     std::string TypeTitle() const override { return node_->typeTitle; }
-    const ParameterList& Parameters() const override { return node_->parameters; }
+    const modemcfg::ParameterList& Parameters() const override { return node_->parameters; }
     void RewindParameters() override { node_->RewindParameters(); }
     void PutParameter(char type, char level, bool setShown, bool shownValue,
                       const std::string& value) override {
@@ -46,39 +46,41 @@ class NetworkExchangeTarget : public ExchangeTarget {
         designer::ComputeRoutes(network_);
         return !network_.routeError;
     }
-    RouteStep SendProtocolInfo() override { return Convert(sequence_.SendProtocolInfo(network_)); }
-    RouteStep OnRouteReply(uint8_t replyCode, std::optional<uint8_t> byte5,
-                           bool hasFields) override {
+    modemcfg::RouteStep SendProtocolInfo() override {
+        return Convert(sequence_.SendProtocolInfo(network_));
+    }
+    modemcfg::RouteStep OnRouteReply(uint8_t replyCode, std::optional<uint8_t> byte5,
+                                     bool hasFields) override {
         return Convert(sequence_.OnReply(network_, replyCode, byte5, hasFields));
     }
     bool RoutesInFlight() const override {
-        return sequence_.pending == designer::RouteSequence::Pending::Routes;
+        return sequence_.pending == RouteSequence::Pending::Routes;
     }
     void AbandonRoutes() override {
-        sequence_.pending = designer::RouteSequence::Pending::None;
+        sequence_.pending = RouteSequence::Pending::None;
         sequence_.items.clear();
         sequence_.index = 0;
     }
 
   private:
-    static RouteStep Convert(const designer::RouteAction& action) {
-        RouteStep step;
-        using K = designer::RouteAction::Kind;
+    static modemcfg::RouteStep Convert(const RouteAction& action) {
+        modemcfg::RouteStep step;
+        using K = RouteAction::Kind;
         switch (action.kind) {
             case K::Send:
-                step.kind = RouteStep::Kind::Send;
+                step.kind = modemcfg::RouteStep::Kind::Send;
                 break;
             case K::ParamsSave:
-                step.kind = RouteStep::Kind::ParamsSave;
+                step.kind = modemcfg::RouteStep::Kind::ParamsSave;
                 break;
             case K::End:
-                step.kind = RouteStep::Kind::End;
+                step.kind = modemcfg::RouteStep::Kind::End;
                 break;
             case K::Error:
-                step.kind = RouteStep::Kind::Error;
+                step.kind = modemcfg::RouteStep::Kind::Error;
                 break;
             case K::NotMine:
-                step.kind = RouteStep::Kind::NotMine;
+                step.kind = modemcfg::RouteStep::Kind::NotMine;
                 break;
         }
         step.frame = action.message.frame;
@@ -88,9 +90,9 @@ class NetworkExchangeTarget : public ExchangeTarget {
         return step;
     }
 
-    designer::Network& network_;
-    designer::TKuvio* node_ = nullptr;
-    designer::RouteSequence sequence_;
+    Network& network_;
+    TKuvio* node_ = nullptr;
+    RouteSequence sequence_;
 };
 
-}  // namespace kelmor::modemcfg
+}  // namespace kelmor::designer

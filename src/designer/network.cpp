@@ -64,6 +64,11 @@ bool Network::SetMaster(TKuvio* node) {
 
 bool Network::Connect(TKuvio* source, TKuvio* target) {
     if (!source || !target || target == source) return false;
+    // A mobile modem is only ever the far end of a route; nothing may hang from it.
+    if (source->isMobile) {
+        prompter.Message(kMobileInRouteText);
+        return false;
+    }
     if (target == masterNode) {
         prompter.Message(kRouteToMasterText, "Warning", Icon::Warning);
         return false;

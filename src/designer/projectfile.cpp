@@ -237,8 +237,9 @@ bool SaveNetwork(Network& network, const std::string& path) {
     return true;
 }
 
-void LoadNetworkBytes(Network& network, const std::string& bytes, const std::string& path) {
+bool LoadNetworkBytes(Network& network, const std::string& bytes, const std::string& path) {
     network.ClearNetwork();
+    bool complete = true;
     network.fileNamed = true;
     ByteReader in(bytes);
     const bool single = network.singleModemMode;
@@ -258,7 +259,10 @@ void LoadNetworkBytes(Network& network, const std::string& bytes, const std::str
         }
         old = IsOldLayout(version);
         if (readOn && !network.properties.ReadBlock(in, path, network)) readOn = false;
-        if (!readOn) network.prompter.Message(kCorruptedText);
+        if (!readOn) {
+            network.prompter.Message(kCorruptedText);
+            complete = false;
+        }
     }
     std::vector<RecordLinks> links;
     while (readOn) {
@@ -267,6 +271,7 @@ void LoadNetworkBytes(Network& network, const std::string& bytes, const std::str
         bool headerRead = false;
         ReadResult result = ReadFrom(in, *node, single, record, network.prompter, old, &headerRead);
         if (result == ReadResult::EndOfFile) break;
+        if (result != ReadResult::Record) complete = false;
         // A record cut short keeps what was read, unless not even its position and links were.
         if (result == ReadResult::Corrupted && !single && !headerRead) break;
         node->isNew = false;
@@ -314,17 +319,18 @@ void LoadNetworkBytes(Network& network, const std::string& bytes, const std::str
     network.Redraw();
     network.modified = false;
     network.routesComputed = false;
+    // Nothing has been computed for the loaded links yet.
+    network.routesDirty = true;
+    return complete;
 }
 
 bool LoadNetwork(Network& network, const std::string& path) {
     std::string bytes;
     if (!platform::ReadFileBytes(path, bytes)) {
-        network.ClearNetwork();
         network.prompter.Message("Unable to open file " + path, "Warning", Icon::Error);
         return false;
     }
-    LoadNetworkBytes(network, bytes, path);
-    return true;
+    return LoadNetworkBytes(network, bytes, path);
 }
 
 AskSaveResult AskSave(Network& network, const FileDialog& dialog) {
@@ -403,12 +409,25 @@ bool OpenPath(Network& network, const FileDialog& dialog, RecentFiles& recent,
                                  " has been removed from disk");
         return false;
     }
+    // The file is read before anything is dropped: a file that cannot be read leaves the
+    // project, its file name and the recent list as they were.
+    std::string bytes;
+    if (!platform::ReadFileBytes(path, bytes)) {
+        network.prompter.Message("Unable to open file " + path, "Warning", Icon::Error);
+        return false;
+    }
     if (AskSave(network, dialog) == AskSaveResult::Stop) return false;
     network.mobileView = false;
     network.nodeCounter = 1;
+    const bool complete = LoadNetworkBytes(network, bytes, path);
     network.CurrentFileName() = path;
-    LoadNetwork(network, path);
     network.routesDirty = true;
+    if (!complete) {
+        // What was read stays on screen, but the damaged file is not taken as the project's
+        // file: a plain Save must not write the half-read network over it.
+        network.fileNamed = false;
+        return false;
+    }
     recent.Update(path, iniPath, single, network.prompter);
     network.fileNamed = true;
     return true;
@@ -443,7 +462,10 @@ bool SaveAsCommand(Network& network, const FileDialog& dialog, RecentFiles& rece
 
 bool SaveCommand(Network& network, const FileDialog& dialog, RecentFiles& recent,
                  const std::string& iniPath) {
-    if (network.singleModemMode ? network.singleFileName != "default.ssf" : network.fileNamed) {
+    const bool named = network.singleModemMode
+                           ? network.singleFileName != "default.ssf" && network.fileNamed
+                           : network.fileNamed;
+    if (named) {
         return SaveNetwork(network, network.CurrentFileName());
     }
     return SaveAsCommand(network, dialog, recent, iniPath);
@@ -452,7 +474,10 @@ bool SaveCommand(Network& network, const FileDialog& dialog, RecentFiles& recent
 bool FirstShowCommand(Network& network, const RecentFiles& recent) {
     const std::string& latest = recent.files[0];
     if (latest.empty() || !FileExists(latest)) return NewCommand(network, {});
-    LoadNetwork(network, latest);
+    if (!LoadNetwork(network, latest)) {
+        // A damaged latest file is shown as read, but it is not the project's file.
+        network.fileNamed = false;
+    }
     network.CurrentFileName() = latest;
     network.routesDirty = true;
     return false;

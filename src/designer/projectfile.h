@@ -66,10 +66,12 @@ std::optional<std::string> SerializeNetwork(Network& network, std::string* error
 // Saves the whole file atomically; a refused or failed save shows its message and leaves the
 // old file as it was. modified is cleared on success.
 bool SaveNetwork(Network& network, const std::string& path);
-// Clears the network and loads the file of the network's mode.
+// Loads the file of the network's mode. False when the file cannot be read (the network is then
+// untouched) or is damaged (what was read is kept; the messages have been shown).
 bool LoadNetwork(Network& network, const std::string& path);
-// The same from bytes already read (path only names the file in titles).
-void LoadNetworkBytes(Network& network, const std::string& bytes, const std::string& path);
+// The same from bytes already read (path only names the file in titles). Clears the network
+// first; false when the file was damaged.
+bool LoadNetworkBytes(Network& network, const std::string& bytes, const std::string& path);
 
 // An old project layout: no header, or a header text below "3.1.13" byte by byte.
 bool IsOldLayout(const std::optional<std::string>& versionText);

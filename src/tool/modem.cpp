@@ -18,11 +18,11 @@
 
 #include "core/hex.h"
 #include "designer/definitiontypes.h"
+#include "designer/exchange_network.h"
 #include "designer/network.h"
 #include "designer/projectfile.h"
 #include "modemcfg/definition.h"
 #include "modemcfg/exchange.h"
-#include "modemcfg/exchange_network.h"
 #include "platform/ansi.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
@@ -171,10 +171,11 @@ class ToolHost : public modemcfg::ExchangeHost {
     }
     void OpenPort() override { port.SetOpen(true); }
     void ClosePort() override { port.SetOpen(false); }
-    void QueueBytes(const modemcfg::Bytes& frame) override {
-        if (!port.IsOpen()) return;  // the no-response timer tells the user
-        if (!port.QueueWrite(frame)) std::printf("ERROR: the message could not be queued\n");
+    void ReserveTransmit(size_t bytes) override {
+        if (static_cast<int>(bytes) > port.TX_puskurin_koko())
+            port.SetTX_puskurin_koko(static_cast<int>(bytes));
     }
+    bool QueueBytes(const modemcfg::Bytes& frame) override { return port.QueueWrite(frame); }
     void StatusLine(const std::string& line, StatusMode mode, const std::string& caption) override {
         if (!caption.empty()) std::printf("== %s\n", Shown(caption).c_str());
         std::printf("%s\n", Shown(line).c_str());
@@ -241,7 +242,7 @@ int RunExchange(const Options& o, designer::Network& net, TerminalPrompter& prom
     }
     ToolHost host(prompter, o.logBytes);
     if (!o.device.empty()) host.port.SetDevicePath(o.device);
-    modemcfg::NetworkExchangeTarget target(net);
+    designer::NetworkExchangeTarget target(net);
     modemcfg::ModemExchange exchange(host, target, prompter);
     host.Attach(exchange);
     exchange.SetPortNumber(*portNumber);

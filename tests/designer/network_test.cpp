@@ -198,6 +198,26 @@ TEST(NetworkTest, ConnectRefusesTheMasterAsTargetAndLoopsAndAsksBeforeReplacing)
     EXPECT_EQ(t.net.RouteOf(&c), &a);
 }
 
+TEST(NetworkTest, ConnectRefusesAMobileModemAsRouteParentInBothViews) {
+    TestNetwork t;
+    TKuvio& m = t.Add("M", "F0", 1, Kind::Master);
+    TKuvio& car = t.Add("Car", "0C", 2, Kind::Mobile);
+    TKuvio& a = t.Add("A", "A1", 3);
+    for (bool mobileView : {false, true}) {
+        t.net.mobileView = mobileView;
+        t.net.modified = false;
+        t.prompter.Clear();
+        EXPECT_FALSE(t.net.Connect(&car, &a));
+        EXPECT_EQ(t.prompter.Texts(), std::vector<std::string>{kMobileInRouteText});
+        EXPECT_EQ(a.routeParent, nullptr);
+        EXPECT_EQ(a.mobileRouteParent, nullptr);
+        EXPECT_FALSE(t.net.modified);
+    }
+    // A mobile modem still hangs at the far end of a route.
+    EXPECT_TRUE(t.net.Connect(&m, &car));
+    EXPECT_EQ(car.mobileRouteParent, &m);
+}
+
 TEST(NetworkTest, DeletingANodeUnlinksItsChildrenAndForgetsTheMaster) {
     TestNetwork t;
     TKuvio& m = t.Add("M", "F0", 1, Kind::Master);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "designer/routes.h"
 #include "netbuilder.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
@@ -416,6 +417,70 @@ TEST(ProjectFileTest, OpeningARemovedRecentFileShowsTheMessageOnly) {
     EXPECT_EQ(recent.files[0], Home("here.spf"));
     EXPECT_TRUE(t.net.routesDirty && t.net.fileNamed);
     EXPECT_EQ(t.net.nodeCounter, 1);
+}
+
+}  // namespace
+}  // namespace kelmor::designer
+
+namespace kelmor::designer {
+namespace {
+
+// Open of a file that cannot be read, or that turns out damaged, must not leave the old
+// project's name pointing at a network that is not its content.
+TEST(ProjectFileTest, FailedOpenKeepsTheProjectItsFileNameAndTheRecentList) {
+    TestNetwork t;
+    t.Add("A", "01", 1);
+    const std::string good = Home("good.spf");
+    ASSERT_TRUE(SaveNetwork(t.net, good));
+    RecentFiles recent;
+    ASSERT_TRUE(OpenPath(t.net, {}, recent, platform::SettingsPath(), good, false));
+    t.net.nodes[0]->name = "Edited";
+    t.net.modified = true;
+    t.prompter.Clear();
+
+    const std::string missing = Home("missing.spf");
+    EXPECT_FALSE(OpenPath(t.net, {}, recent, platform::SettingsPath(), missing, false));
+    EXPECT_EQ(t.prompter.Texts(), std::vector<std::string>{"Unable to open file " + missing});
+    ASSERT_EQ(t.net.nodes.size(), 1u);
+    EXPECT_EQ(t.net.nodes[0]->name, "Edited");
+    EXPECT_TRUE(t.net.modified);
+    EXPECT_EQ(t.net.projectFileName, good);
+    EXPECT_TRUE(t.net.fileNamed);
+    EXPECT_EQ(recent.files[0], good);
+
+    // A damaged file shows what was read, but Save no longer writes to a named file.
+    const std::string bytes = Read(good);
+    const std::string cut = Home("cut.spf");
+    ASSERT_TRUE(platform::WriteFileAtomic(cut, bytes.substr(0, bytes.size() - 2)));
+    t.net.modified = false;
+    EXPECT_FALSE(OpenPath(t.net, {}, recent, platform::SettingsPath(), cut, false));
+    EXPECT_EQ(t.net.nodes.size(), 1u);
+    EXPECT_FALSE(t.net.fileNamed);
+    EXPECT_EQ(recent.files[0], good);
+    int dialogs = 0;
+    FileDialog cancel = [&dialogs](const FileDialogRequest&) -> std::optional<std::string> {
+        ++dialogs;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(SaveCommand(t.net, cancel, recent, platform::SettingsPath()));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(Read(cut), bytes.substr(0, bytes.size() - 2));
+}
+
+TEST(ProjectFileTest, LoadedLinksAreRoutedByTheNextComputation) {
+    TestNetwork t;
+    TKuvio& m = t.Add("M", "F0", 1, Kind::Master);
+    TKuvio& a = t.Add("A", "A1", 2);
+    t.Link(m, a);
+    const std::string path = Home("routes.spf");
+    ASSERT_TRUE(SaveNetwork(t.net, path));
+
+    TestNetwork u;
+    ASSERT_TRUE(LoadNetwork(u.net, path));
+    EXPECT_TRUE(u.net.routesDirty);
+    ComputeRoutes(u.net);
+    EXPECT_FALSE(u.net.routeError);
+    EXPECT_EQ(u.net.nodes[1]->routeText, "A1 2 ");
 }
 
 }  // namespace

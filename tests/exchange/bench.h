@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "designer/exchange_network.h"
 #include "fakeprompter.h"
 #include "modemcfg/definition.h"
 #include "modemcfg/exchange.h"
-#include "modemcfg/exchange_network.h"
 #include "platform/clock.h"
 #include "sim/programming.h"
 
@@ -70,8 +70,12 @@ class LoggingPrompter : public testing::FakePrompter {
     explicit LoggingPrompter(Lines& log) : log_(log) {}
     platform::Answer Ask(const platform::Prompt& prompt) override {
         log_.push_back("prompt:" + prompt.text);
+        // What happens while the box is open: a modal box runs its own event loop, so bytes
+        // and timer expiries reach the exchange meanwhile.
+        if (whileOpen) whileOpen(prompt);
         return FakePrompter::Ask(prompt);
     }
+    std::function<void(const platform::Prompt&)> whileOpen;
 
   private:
     Lines& log_;
@@ -128,8 +132,9 @@ class Bench : public modemcfg::ExchangeHost {
         open = false;
         inbound.clear();
     }
-    void QueueBytes(const Bytes& frame) override {
-        if (!open) return;
+    void ReserveTransmit(size_t bytes) override { reserved = bytes; }
+    bool QueueBytes(const Bytes& frame) override {
+        if (!open || frame.size() > transmitBuffer) return false;
         sent.push_back({clock.Now(), frame});
         log.push_back("send:" + Name(frame));
         std::optional<Bytes> reply;
@@ -137,6 +142,7 @@ class Bench : public modemcfg::ExchangeHost {
         Bytes answer = modem->Receive(frame);
         if (reply) answer = *reply;
         if (!answer.empty()) inbound.push_back({clock.Now() + replyDelayMs, answer});
+        return true;
     }
     void StatusLine(const std::string& line, StatusMode mode, const std::string& caption) override {
         status.push_back({line, mode});
@@ -227,7 +233,7 @@ class Bench : public modemcfg::ExchangeHost {
     Lines log;
     LoggingPrompter prompter{log};
     designer::Network net{prompter};
-    modemcfg::NetworkExchangeTarget target{net};
+    designer::NetworkExchangeTarget target{net};
     modemcfg::ModemExchange exchange{*this, target, prompter};
     designer::TKuvio* node = nullptr;
 
@@ -244,6 +250,8 @@ class Bench : public modemcfg::ExchangeHost {
     std::optional<ExchangeResult> result;
     int64_t endedAt = -1;
     int replyDelayMs = 20;
+    size_t transmitBuffer = SIZE_MAX;  // frames larger than this cannot be queued
+    size_t reserved = 0;               // what the engine asked the port to take
     bool chunked = true;
     // Returns a reply to use instead of the modem's for a frame (the modem still sees it).
     std::function<std::optional<Bytes>(const Bytes&)> intercept;
