@@ -118,8 +118,49 @@ SffCheck CheckSffContainer(std::string_view file, const FirmwareKey& key) {
     return check;
 }
 
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+int CheckH8RecordText(std::string_view text) {
+    size_t pos = 0;
+    for (;;) {
+        // The transfer skips at most 1024 characters looking for the next record.
+        int skipped = 0;
+        while (pos < text.size() && text[pos] != 'S' && skipped < 1024) {
+            ++pos;
+            ++skipped;
+        }
+        if (pos >= text.size() || text[pos] != 'S') return kResultNotValidFile;  // no S9
+        if (text.size() - pos < 4) return kResultNotValidFile;
+        char type = text[pos + 1];
+        if (type < '0' || type > '9') return kResultNotValidFile;
+        int high = HexValue(text[pos + 2]), low = HexValue(text[pos + 3]);
+        if (high < 0 || low < 0) return kResultNotValidFile;
+        int count = high * 16 + low;
+        if (count < 1) return kResultNotValidFile;
+        pos += 2;  // the count pair is the first summed byte
+        if ((text.size() - pos) / 2 < static_cast<size_t>(count) + 1) return kResultNotValidFile;
+        int sum = 0;
+        for (int i = 0; i <= count; ++i, pos += 2) {
+            int h = HexValue(text[pos]), l = HexValue(text[pos + 1]);
+            if (h < 0 || l < 0) return kResultNotValidFile;
+            sum += h * 16 + l;
+        }
+        if ((sum & 0xFF) != 0xFF) return kResultNotValidFile;
+        if (type == '9') return 0;
+    }
+}
+
 int CheckPlainSRecordData(std::string_view data) {
-    return data.substr(0, 2) == "S0" ? 0 : kResultNotValidFile;
+    if (data.substr(0, 2) != "S0") return kResultNotValidFile;
+    return CheckH8RecordText(data);
 }
 
 OemFileCheck CheckOemFile(std::string_view file, platform::Prompter& prompter) {

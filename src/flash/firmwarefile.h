@@ -61,7 +61,14 @@ struct SffCheck {
 };
 SffCheck CheckSffContainer(std::string_view file, const FirmwareKey& key);
 
-// The H8 engine's check of plain S-record data: 0 when it starts with "S0", else 43.
+// The H8 engine's check of the record text it is about to send, made before the port is
+// touched: every record up to the S9 that ends the transfer must be whole, hexadecimal and
+// carry a right checksum, so that no bad record is found after the modem has been erased.
+// Characters between records are skipped as the transfer skips them. 0 or 43.
+int CheckH8RecordText(std::string_view text);
+
+// The H8 engine's check of plain S-record data: it starts with "S0" and passes
+// CheckH8RecordText; 0, else 43.
 int CheckPlainSRecordData(std::string_view data);
 
 // ".sfo": OemFileCrc of bytes 0..N-3 against bytes N-2 (high) and N-1. On success bodies is the

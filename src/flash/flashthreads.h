@@ -3,6 +3,7 @@
 // window as its very last action; the thread object does not free itself and is joined by its
 // owner (destructor or WaitFor).
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "flash/massflash.h"
@@ -10,6 +11,10 @@
 #include "flash/massflashobserver.h"
 
 namespace kelmor::flash {
+
+// Starts a thread running body; throws std::system_error when no thread can be started. Empty:
+// a plain std::thread.
+using FlashThreadLauncher = std::function<std::thread(std::function<void()> body)>;
 
 template <typename Engine>
 class FlashThread {
@@ -25,8 +30,12 @@ class FlashThread {
 
     // The threads are created suspended; Start lets them run. Elevated priority needs rights a
     // desktop user seldom has, so the run relies on its own waits instead.
-    void Start() {
-        if (!thread_.joinable()) thread_ = std::thread([this] { Body(); });
+    void Start(const FlashThreadLauncher& launcher = {}) {
+        if (thread_.joinable()) return;
+        if (launcher)
+            thread_ = launcher([this] { Body(); });
+        else
+            thread_ = std::thread([this] { Body(); });
     }
     void WaitFor() {
         if (thread_.joinable()) thread_.join();

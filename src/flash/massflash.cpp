@@ -39,6 +39,9 @@ int CMassFlash::Run() {
     CDirectSerial serial(link);
     int code = RunSteps(serial);
     serial.Close();
+    // A step cut short because the user interrupted (a question answered No, a wait broken
+    // off) reports the interrupt, not the step's own failure.
+    if (code != h8result::kOk && abort.load()) code = h8result::kInterrupted;
     result.store(code);
     return code;
 }
@@ -70,6 +73,7 @@ int CMassFlash::RunSteps(CDirectSerial& serial) {
         container = CheckSffContainer(file, key);
         if (container.result != 0) return container.result;
         text = container.Text();
+        if (CheckH8RecordText(text) != 0) return h8result::kNotValidFile;
     } else {
         if (CheckPlainSRecordData(file) != 0) return h8result::kNotValidFile;
         text = file;
@@ -105,7 +109,9 @@ int CMassFlash::RunSteps(CDirectSerial& serial) {
                 "\r\n\r\nContinue anyway ?",
                 kFlashErrorCaption, platform::Icon::Warning, platform::Buttons::YesNo,
                 platform::Answer::No};
-            if (prompter.Ask(question) != platform::Answer::Yes) return kFlashModeRefused;
+            // Once the user has interrupted, no question is put to them any more.
+            if (aborted() || prompter.Ask(question) != platform::Answer::Yes)
+                return kFlashModeRefused;
             clock.Sleep(50);
         }
     }
@@ -113,7 +119,7 @@ int CMassFlash::RunSteps(CDirectSerial& serial) {
     // 7-8. Bit-rate synchronisation.
     detail::Drain(serial, clock, 1023, 10);
     bool answered = false;
-    for (int attempt = 0; attempt < 31 && !answered; ++attempt) {
+    for (int attempt = 0; attempt < 31 && !answered && !aborted(); ++attempt) {
         uint8_t b = kSync, in = 0;
         serial.Write(&b, 1);
         answered = serial.ReadTimed(&in, 1, 20) > 0;

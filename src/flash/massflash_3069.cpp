@@ -89,11 +89,11 @@ class CMassFlash_3069::Session {
     int FailWithReply() const { return reply_[0] != 0 ? reply_[0] : h3069result::kNoReply; }
     // An error response 0xBF carries its error code in the second byte, shown as a number.
     void BfRule() {
-        if (reply_[0] == 0xBF) prompter_.Message(std::to_string(reply_[1]));
+        if (reply_[0] == 0xBF && !Aborted()) prompter_.Message(std::to_string(reply_[1]));
     }
     void WaitLateReply() {
         if (reply_[0] != 0) return;
-        for (int round = 0; round < 1000 && reply_[0] == 0; ++round)
+        for (int round = 0; round < 1000 && reply_[0] == 0 && !Aborted(); ++round)
             serial_.ReadTimed(reply_.data() + 1, 10, 10);
     }
     int FlashModeRequest();
@@ -115,7 +115,7 @@ class CMassFlash_3069::Session {
 int CMassFlash_3069::Session::Collect(int limit) {
     int count = 0;
     limit = std::min(limit, static_cast<int>(reply_.size()));
-    for (int round = 0; round < 1000 && count < limit; ++round) {
+    for (int round = 0; round < 1000 && count < limit && !Aborted(); ++round) {
         if (ReplyComplete(reply_.data(), count)) break;
         uint8_t b = 0;
         if (serial_.ReadTimed(&b, 1, 10) > 0) {
@@ -146,6 +146,8 @@ int CMassFlash_3069::Session::FlashModeRequest() {
 
     bool oldFirmwareAccepted = false;
     auto ask = [&](const char* text) {
+        // Once the user has interrupted, no question is put to them any more.
+        if (Aborted()) return false;
         platform::Prompt q{text, kFlashErrorCaption, platform::Icon::Warning,
                            platform::Buttons::YesNo, platform::Answer::No};
         return prompter_.Ask(q) == platform::Answer::Yes;
@@ -193,6 +195,7 @@ int CMassFlash_3069::Session::Synchronise() {
     int failed = 0;
     bool got = false;
     for (int attempt = 0; attempt < 301; ++attempt) {
+        if (Aborted()) return kInterrupted;
         uint8_t zero = 0x00;
         serial_.Write(&zero, 1);
         clock_.Sleep(3);
@@ -343,6 +346,8 @@ int CMassFlash_3069::Session::Program() {
     std::vector<uint8_t> frame;
     frame.reserve(134);
     for (uint32_t offset = 0; offset < e_.programSize; offset += static_cast<uint32_t>(body)) {
+        // At 9600 bit/s the frames take minutes: the user's interrupt is heard between them.
+        if (Aborted()) return kInterrupted;
         frame.assign(1, 0x50);
         if (!e_.oem) {
             frame.push_back(static_cast<uint8_t>(offset >> 24));
@@ -456,6 +461,9 @@ int CMassFlash_3069::Run() {
         Session session(*this);
         code = session.Run();
         session.Close();
+        // A step cut short because the user interrupted (a question answered No, a wait broken
+        // off) reports the interrupt, not the step's own failure.
+        if (code != kOk && abort.load()) code = kInterrupted;
     }
     result.store(code);
     return code;

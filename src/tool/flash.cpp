@@ -243,11 +243,10 @@ void Run(const FlashOptions& o) {
     for (int i = 0; i < n; ++i) {
         auto& c = channels.Channel(i);
         c.enabled = true;
-        c.port = ports[static_cast<size_t>(i)];
+        c.SetPort(ports[static_cast<size_t>(i)]);
         if (h3069) {
             auto& e = c.h3069;
             e.link.prompter = &prompter;
-            e.port = c.port;
             e.update = o.update;
             e.h8_3069Warning = warning;
             e.nms = nms;
@@ -263,7 +262,6 @@ void Run(const FlashOptions& o) {
         } else {
             auto& e = c.h8;
             e.link.prompter = &prompter;
-            e.port = c.port;
             e.update = o.update;
             e.h8_3069Warning = !enciphered;
             e.enciphered = enciphered;
@@ -281,8 +279,8 @@ void Run(const FlashOptions& o) {
         int program = h3069 ? c.h3069.programProgress.load() : c.h8.programProgress.load();
         int steps = h3069 ? c.h3069.LoaderSteps() : c.h8.LoaderSteps();
         int total = h3069 ? static_cast<int>(programSize) : static_cast<int>(bytes.size());
-        return "COM" + std::to_string(c.port) + ": loader " + Bar(loader, steps) + "  program " +
-               Bar(program, total);
+        return "COM" + std::to_string(channels.PortOf(i)) + ": loader " + Bar(loader, steps) +
+               "  program " + Bar(program, total);
     };
     std::vector<std::string> shown(static_cast<size_t>(n));
     auto show = [&](bool redraw) {
@@ -318,8 +316,7 @@ void Run(const FlashOptions& o) {
     for (int i = 0; i < n; ++i) {
         int code = channels.ResultOf(i);
         if (code != 0) allOk = false;
-        std::printf("COM%d: %s\n", channels.Channel(i).port,
-                    Readable(channels.ResultTextOf(i)).c_str());
+        std::printf("COM%d: %s\n", channels.PortOf(i), Readable(channels.ResultTextOf(i)).c_str());
     }
     kelmor::tool::SetExitCode(allOk ? 0 : 1);
 }

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <future>
 #include <mutex>
+#include <system_error>
 
 #include "fakeprompter.h"
 #include "flash/flashthreads.h"
@@ -39,7 +42,7 @@ TEST(FlashThreads, SingleThreadStoresTheResultAndReportsChannelZero) {
     flash::CMassFlash engine;
     engine.link.prompter = &prompter;
     engine.link.deviceFactory = NoPort();
-    std::string text = "S0030000FC\r\n";
+    std::string text = "S0030000FC\r\nS9030000FC\r\n";
     engine.data = reinterpret_cast<const uint8_t*>(text.data());
     engine.fileSize = static_cast<int32_t>(text.size());
     EndRecorder window;
@@ -94,11 +97,12 @@ TEST(FlashThreads, DisabledChannelsReportPortNotEnabledAndAreNotRed) {
     platform::VirtualClock clock;
     flash::CFlashChannels channels(4);
     channels.prompter = &prompter;
-    std::string text = "S0030000FC\r\n";
+    std::string text = "S0030000FC\r\nS9030000FC\r\n";
     for (int i : {0, 2}) {
         auto& c = channels.Channel(i);
         c.enabled = true;
-        c.port = i + 5;
+        // The port the engine runs on is the one the summary gives back.
+        c.h8.port = i + 5;
         c.h8.link.prompter = &prompter;
         c.h8.link.clock = &clock;
         c.h8.link.deviceFactory = NoPort();
@@ -147,14 +151,69 @@ TEST(FlashThreads, InterruptStopsEveryRunWithUserInterrupted) {
                      [line] { return std::make_unique<sim::SimSerialDevice>(line); }, "/dev/sim"};
         c.h8.data = reinterpret_cast<const uint8_t*>(text.data());
         c.h8.fileSize = static_cast<int32_t>(text.size());
-        c.h8.abort.store(true);  // already asked before the first abort point
+        c.h8.abort.store(true);  // left over from an earlier run: Start clears it
     }
+    // The threads wait until the interrupt has been asked for.
+    std::promise<void> asked;
+    std::shared_future<void> go = asked.get_future().share();
+    channels.launcher = [go](std::function<void()> body) {
+        return std::thread([go, body] {
+            go.wait();
+            body();
+        });
+    };
     channels.Start(nullptr);
+    channels.RequestInterrupt();  // returns at once
+    asked.set_value();
     channels.Interrupt();
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(channels.ResultOf(i), 52);
         EXPECT_FALSE(channels.Channel(i).thread);
     }
+
+    // A second run after the interrupt starts clean: the same modems, the same silence, but
+    // now the run gets as far as the synchronisation and reports that.
+    channels.launcher = {};
+    EndRecorder window;
+    channels.Start(&window);
+    channels.Channel(0).thread->WaitFor();
+    channels.Channel(1).thread->WaitFor();
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(channels.ResultOf(i), 1);
+}
+
+TEST(FlashThreads, AThreadThatCannotStartIsReportedAndTheOthersGoOn) {
+    FakePrompter prompter;
+    flash::CFlashChannels channels(3);
+    channels.prompter = &prompter;
+    std::string text = "S0030000FC\r\nS9030000FC\r\n";
+    for (int i = 0; i < 3; ++i) {
+        auto& c = channels.Channel(i);
+        c.enabled = true;
+        c.h8.link.prompter = &prompter;
+        c.h8.link.deviceFactory = NoPort();
+        c.h8.data = reinterpret_cast<const uint8_t*>(text.data());
+        c.h8.fileSize = static_cast<int32_t>(text.size());
+    }
+    int launched = 0;
+    channels.launcher = [&](std::function<void()> body) {
+        if (++launched == 2) throw std::system_error(EAGAIN, std::generic_category());
+        return std::thread(std::move(body));
+    };
+    EndRecorder window;
+    channels.Start(&window);
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"S\xE4"
+                                                         "e 2 ei aukea 11"});
+    EXPECT_FALSE(channels.Channel(1).thread);
+    EXPECT_FALSE(channels.Channel(1).finished);
+    channels.Channel(0).thread->WaitFor();
+    channels.Channel(2).thread->WaitFor();
+    EXPECT_EQ(window.ends.size(), 2u);
+    EXPECT_FALSE(channels.ChannelEnded(0).has_value());
+    EXPECT_FALSE(channels.ChannelEnded(2).has_value());  // channel 2 never reports
+    EXPECT_FALSE(channels.AnyRunning());
+    EXPECT_EQ(flash::ThreadNotCreatedText(4, 12),
+              "S\xE4"
+              "e 4 k\xE4ynnisty 12");
 }
 
 }  // namespace

@@ -330,5 +330,63 @@ TEST(H83069Engine, AbortDuringTheLoaderOrAfterItsCrc) {
     }
 }
 
+TEST(H83069Engine, InterruptIsHeardInEveryLongStep) {
+    {
+        // Programming: between two frames (at 9600 bit/s the step lasts minutes).
+        struct AbortOnFrame : RecordingObserver {
+            CMassFlash_3069* engine = nullptr;
+            void ProgramProgress(int p) override {
+                RecordingObserver::ProgramProgress(p);
+                engine->abort.store(true);
+            }
+        } observer;
+        H3069Run run;
+        observer.engine = &run.engine;
+        run.engine.observer = &observer;
+        EXPECT_EQ(run.Run(), 98);
+        EXPECT_EQ(observer.program, (std::vector<int>{128}));
+    }
+    {
+        // Synchronisation with a silent boot program: 301 attempts would take 16 s.
+        sim::ModemConfig silent;
+        silent.faults = {MakeFault(FaultPoint::Sync, FaultKind::NoAnswer, 0, -1)};
+        H3069Run run(silent);
+        int syncs = 0;
+        run.rig.clock.onSleep = [&](int64_t ms) {
+            if (ms == 3 && ++syncs == 5) run.engine.abort.store(true);
+        };
+        EXPECT_EQ(run.Run(), 98);
+        EXPECT_LE(run.rig.SentCount({0x00}), 6u);
+    }
+    {
+        // A command that gets no reply is waited for up to 10 s; the interrupt cuts it short.
+        sim::ModemConfig config;
+        config.faults = {MakeFault(FaultPoint::Command, FaultKind::NoAnswer, 0, -1)};
+        config.faults.back().command = 0x10;
+        H3069Run run(config);
+        int64_t start = 0;
+        run.rig.observer.onLoader = [&](int step) {
+            if (step != 1) return;
+            start = run.rig.clock.Now();
+            run.engine.abort.store(true);
+        };
+        EXPECT_EQ(run.Run(), 98);
+        EXPECT_LT(run.rig.clock.Now() - start, 1000);
+    }
+}
+
+TEST(H83069Engine, AfterAnInterruptNoQuestionIsShownAndTheRunReportsTheInterrupt) {
+    sim::ModemConfig config;
+    config.flashToken = "FLASH OK";  // firmware 3.00: the multi windows ask
+    H3069Run run(config, true);
+    run.engine.h8_3069Warning = true;
+    run.rig.clock.onSleep = [&](int64_t ms) {
+        if (ms == 500) run.engine.abort.store(true);
+    };
+    run.rig.prompter.Script({platform::Answer::Yes});
+    EXPECT_EQ(run.Run(), 98);
+    EXPECT_EQ(run.rig.prompter.Count(), 0u);
+}
+
 }  // namespace
 }  // namespace kelmor::testing

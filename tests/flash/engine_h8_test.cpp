@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/crc16.h"
+#include "flash/firmwarefile.h"
 #include "flash/firmwarepack.h"
 #include "flash/massflash.h"
 #include "flash/srecord.h"
@@ -298,13 +299,36 @@ TEST(H8Engine, S8DoesNotEndTheTransferOnlyS9Does) {
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 64, run.rig.Flash().begin()));
 }
 
-TEST(H8Engine, TextWithoutS9EndsWithNoAckAfterTheEmptyPass) {
+TEST(H8Engine, EveryRecordIsCheckedBeforeThePortIsTouched) {
+    // A damaged record near the end used to be found only after the loader had erased the
+    // flash, leaving the modem empty. Now the whole text is checked first.
     std::string text = Records();
-    text.erase(text.rfind("S9"));
-    H8Run run;
-    run.UsePlain(text);
-    EXPECT_EQ(run.Run(), 50);
-    EXPECT_EQ(run.rig.Flash(), ExpectedFlash(Records()));  // every record went in before
+    size_t last = text.rfind("S1");
+    std::string badSum = text;
+    badSum[badSum.find("\r\n", last) - 1] ^= 1;  // checksum digit of the last data record
+    std::string noEnd = text.substr(0, text.rfind("S9"));
+    std::string badDigit = text;
+    badDigit[last + 10] = 'g';
+    std::string shortRecord = text.substr(0, last + 12) + "\r\nS9030000FC\r\n";
+    flash::FirmwareKey key{};
+    for (const auto& [name, plain] :
+         std::vector<std::pair<const char*, std::string>>{{"checksum", badSum},
+                                                          {"no S9", noEnd},
+                                                          {"digit", badDigit},
+                                                          {"short record", shortRecord}}) {
+        for (bool container : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (container ? " in a container" : " plain"));
+            H8Run run;
+            if (container)
+                run.UseContainer(flash::PackContainer("ZorvaFlash", plain, key), key);
+            else
+                run.UsePlain(plain);
+            EXPECT_EQ(run.Run(), 43);
+            EXPECT_TRUE(run.rig.Sent().empty());
+            EXPECT_NE(run.rig.Flash()[0], 0xFF);  // the old firmware is still there
+        }
+    }
+    EXPECT_EQ(flash::CheckH8RecordText(text), 0);
 }
 
 TEST(H8Engine, AbortDuringTheLoaderStopsAfterTheCurrentChunk) {
@@ -318,6 +342,21 @@ TEST(H8Engine, AbortDuringTheLoaderStopsAfterTheCurrentChunk) {
     EXPECT_EQ(CMassFlash::ResultText(52), "User interrupted flashing!");
     // The flash still holds the old firmware.
     EXPECT_NE(run.rig.Flash()[0], 0xFF);
+}
+
+TEST(H8Engine, AfterAnInterruptNoQuestionIsShownAndTheRunReportsTheInterrupt) {
+    // The user interrupts while the firmware's reply to the flash-mode request is awaited.
+    sim::ModemConfig config;
+    config.mode = sim::Mode::Update;
+    config.flashToken = "WHAT?";
+    H8Run run(config);
+    run.engine.update = true;
+    run.rig.clock.onSleep = [&](int64_t ms) {
+        if (ms == 500) run.engine.abort.store(true);
+    };
+    run.rig.prompter.Script({platform::Answer::Yes});
+    EXPECT_EQ(run.Run(), 52);
+    EXPECT_EQ(run.rig.prompter.Count(), 0u);
 }
 
 TEST(H8Engine, ResultTexts) {

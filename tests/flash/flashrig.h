@@ -1,5 +1,6 @@
 #pragma once
 // A flashing run against the in-process simulated modem on a virtual clock.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,16 @@ struct RecordingObserver : flash::FlashObserver {
     void FlashingBegun() override { ++begun; }
 };
 
+// A virtual clock that lets a test act when the run starts a wait of a given length (to set
+// the abort flag at a chosen point of the protocol).
+struct HookClock : platform::VirtualClock {
+    std::function<void(int64_t)> onSleep;
+    void Sleep(int64_t ms) override {
+        if (onSleep) onSleep(ms);
+        VirtualClock::Sleep(ms);
+    }
+};
+
 struct FlashRig {
     explicit FlashRig(sim::ModemConfig config)
         : line(std::make_shared<sim::SimLine>(std::move(config), clock)) {}
@@ -45,7 +56,7 @@ struct FlashRig {
         return n;
     }
 
-    platform::VirtualClock clock;
+    HookClock clock;
     FakePrompter prompter;
     RecordingObserver observer;
     std::shared_ptr<sim::SimLine> line;
