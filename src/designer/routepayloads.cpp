@@ -102,7 +102,10 @@ std::optional<Bytes> FrameRouteMessage(uint8_t code, const std::vector<RouteFiel
 }
 
 std::optional<RouteMessage> ProtocolInfoMessage(const Network& network) {
-    const TKuvio* node = network.activeNode;
+    return ProtocolInfoMessage(network, network.activeNode);
+}
+
+std::optional<RouteMessage> ProtocolInfoMessage(const Network& network, const TKuvio* node) {
     if (!node) return std::nullopt;
     const AcceptedProperties& p = network.properties.accepted;
     uint8_t protocol = p.protocol < 0 ? 0xFF : static_cast<uint8_t>(p.protocol);
@@ -202,14 +205,17 @@ std::vector<std::string> CollectSourceRouteLines(const Network& network) {
 }
 
 std::vector<std::string> CollectVirtualRouteEntries(const Network& network) {
-    const TKuvio* node = network.activeNode;
+    return CollectVirtualRouteEntries(network, network.activeNode);
+}
+
+std::vector<std::string> CollectVirtualRouteEntries(const Network& network, const TKuvio* node) {
     if (!node || !node->HasVirtualRoutes()) return {};
     if (node->isMobile && !network.mobileView) return {};
     return node->VirtualRoutes();
 }
 
 RouteAction RouteSequence::SendProtocolInfo(const Network& network) {
-    auto message = ProtocolInfoMessage(network);
+    auto message = ProtocolInfoMessage(network, node ? node : network.activeNode);
     if (!message) return ErrorAction(kSendProtocolErrorStatus, kProtocolErrorText);
     return SendAction(std::move(*message));
 }
@@ -251,8 +257,9 @@ RouteAction RouteSequence::SendSourceRoutes(const Network& network, bool first) 
 RouteAction RouteSequence::SendVirtualRoutes(const Network& network, bool first) {
     virtualSequence = true;
     if (first) {
-        if (!network.activeNode) return EndAction();
-        items = CollectVirtualRouteEntries(network);
+        const TKuvio* target = node ? node : network.activeNode;
+        if (!target) return EndAction();
+        items = CollectVirtualRouteEntries(network, target);
         index = 0;
     }
     if (index >= items.size()) {
@@ -275,6 +282,7 @@ RouteAction RouteSequence::SendVirtualRoutes(const Network& network, bool first)
 RouteAction RouteSequence::OnReply(Network& network, uint8_t replyCode,
                                    std::optional<uint8_t> byte5, bool hasFields) {
     const bool virtualRouting = network.properties.IsVirtualRouting();
+    TKuvio* target = node ? node : network.activeNode;
     switch (replyCode) {
         case 2:  // ParamsSend: a reply with fields is a parameter error, the exchange's business
             return hasFields ? EndAction() : SendProtocolInfo(network);
@@ -292,12 +300,12 @@ RouteAction RouteSequence::OnReply(Network& network, uint8_t replyCode,
         case 6:  // ParamsSave
             if (byte5.value_or(0) == 0) return EndAction();
             if (!virtualRouting) {
-                if (network.activeNode && network.activeNode == network.masterNode) {
+                if (target && target == network.masterNode) {
                     return SendSourceRoutes(network, true);
                 }
                 return SendRemoveSourceRoutes();
             }
-            if (network.activeNode && network.activeNode->HasVirtualRoutes()) {
+            if (target && target->HasVirtualRoutes()) {
                 return SendVirtualRoutes(network, true);
             }
             return EndAction();
@@ -310,9 +318,7 @@ RouteAction RouteSequence::OnReply(Network& network, uint8_t replyCode,
             pending = Pending::None;
             return EndAction(byte5 == 2 ? kRoutingNotAvailableText : kVirtualRoutesSendErrorText);
         case 12:
-            if (network.activeNode && network.activeNode->routesChanged) {
-                network.activeNode->MarkRoutesChanged(false);
-            }
+            if (target && target->routesChanged) target->MarkRoutesChanged(false);
             return EndAction();
         case 15:
             return EndAction();

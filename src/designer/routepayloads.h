@@ -59,7 +59,9 @@ inline constexpr const char* kRoutingNotAvailableText =
 inline constexpr const char* kVirtualRoutesSendErrorText =
     "ERROR sending virtualrouteinfo to this modem !!";
 
-// Message 1 for the active node (protocol index 0xFF when none is selected).
+// Message 1 for a node (protocol index 0xFF when none is selected); without one for the
+// network's active node.
+std::optional<RouteMessage> ProtocolInfoMessage(const Network& network, const TKuvio* node);
 std::optional<RouteMessage> ProtocolInfoMessage(const Network& network);
 RouteMessage OffsetLengthMessage(const Network& network);
 RouteMessage RemoveSourceRoutesMessage();
@@ -73,7 +75,8 @@ std::optional<RouteMessage> VirtualRouteMessage(const std::string& entry, bool f
 
 // The route lines the master receives, in sending order.
 std::vector<std::string> CollectSourceRouteLines(const Network& network);
-// The active node's table entries that are sent.
+// A node's table entries that are sent; without a node the active node's.
+std::vector<std::string> CollectVirtualRouteEntries(const Network& network, const TKuvio* node);
 std::vector<std::string> CollectVirtualRouteEntries(const Network& network);
 
 // What the exchange is to do next.
@@ -96,6 +99,10 @@ struct RouteAction {
 class RouteSequence {
   public:
     enum class Pending { None = 0, Routes = 5 };
+
+    // The node the distribution is for. An exchange fixes it when it begins, so a click on
+    // another node meanwhile changes nothing of what is sent; null: the network's active node.
+    TKuvio* node = nullptr;
 
     RouteAction SendProtocolInfo(const Network& network);
     RouteAction SendOffsetLength(const Network& network);

@@ -108,6 +108,10 @@ const char* ResultText(ExchangeResult result) {
             return "the modem did not know a command";
         case ExchangeResult::Interrupted:
             return "the modem left programming mode before the transfer ended";
+        case ExchangeResult::QueueFailed:
+            return "a message could not be handed to the serial port";
+        case ExchangeResult::Aborted:
+            return "stopped before the transfer ended";
     }
     return "?";
 }
@@ -118,6 +122,7 @@ ModemExchange::ModemExchange(ExchangeHost& host, ExchangeTarget& target,
 
 void ModemExchange::Start(ExchangeTimer t, int ms) {
     timers_[Index(t)] = true;
+    ++generation_[Index(t)];
     host_.StartTimer(t, ms);
 }
 
@@ -152,14 +157,44 @@ void ModemExchange::Status(const std::string& line, StatusMode mode) {
     }
 }
 
-void ModemExchange::Send(const Bytes& frame, const std::string& statusLine) {
+bool ModemExchange::Send(const Bytes& frame, const std::string& statusLine) {
     lastCommand_ = frame.size() > 1 ? frame[1] : kNoCommand;
-    host_.QueueBytes(frame);
+    if (!host_.QueueBytes(frame)) {
+        // Waiting for a reply to a frame that never left would end, ten seconds later, in a
+        // misleading data-flow message; say what happened and end now.
+        Fail(ExchangeResult::QueueFailed);
+        exchangeActive_ = false;
+        Status(kQueueFailedStatus, StatusMode::Final);
+        Finish(ExchangeResult::QueueFailed);
+        Message(kQueueFailedText);
+        return false;
+    }
     host_.StatusBytes(frame, true);
     Status(statusLine);
+    return true;
 }
 
-void ModemExchange::SendCommand(Command command) { Send(BuildMessage(command), StatusOf(command)); }
+bool ModemExchange::SendCommand(Command command) {
+    return Send(BuildMessage(command), StatusOf(command));
+}
+
+platform::Answer ModemExchange::Ask(const platform::Prompt& prompt) {
+    ++modal_;
+    platform::Answer answer = prompter_.Ask(prompt);
+    --modal_;
+    return answer;
+}
+
+void ModemExchange::Message(const std::string& text) {
+    Ask(platform::Prompt{text, "", platform::Icon::None, platform::Buttons::Ok,
+                         platform::Answer::Ok});
+}
+
+bool ModemExchange::Question(const std::string& text) {
+    return Ask(platform::Prompt{text, kQuestionCaption, platform::Icon::Warning,
+                                platform::Buttons::YesNo, platform::Answer::No}) ==
+           platform::Answer::Yes;
+}
 
 void ModemExchange::Fail(ExchangeResult result) {
     if (!failure_) failure_ = result;
@@ -172,6 +207,8 @@ bool ModemExchange::Begin(PendingOperation operation) {
     failure_.reset();
     lastCommand_ = kNoCommand;
     restarts_ = 0;
+    heldBytes_.clear();
+    heldTimers_.clear();
     assembler_.Clear();
     pending_ = operation;
     return true;
@@ -191,15 +228,16 @@ void ModemExchange::Finish(ExchangeResult result) {
 
 void ModemExchange::OpenPort() {
     SerialSettings settings = ParseSettings(target_.PortSettings());
-    for (const std::string& text : settings.messages) prompter_.Message(text);
+    for (const std::string& text : settings.messages) Message(text);
     host_.ApplySerialSettings(settings);
     if (host_.PortIsOpen()) {
-        prompter_.Message(kClosePortFirstText);
+        Message(kClosePortFirstText);
     } else if (portNumber_ > 16 || portNumber_ < 1) {
-        prompter_.Message(kPortNumberText);
+        Message(kPortNumberText);
     } else {
         host_.SetPortNumber(portNumber_);
     }
+    host_.ReserveTransmit(LargestFrameSize(target_.Parameters()));
     host_.OpenPort();
     Status(OpeningPortText(portNumber_));
     Start(ExchangeTimer::Alkutmr, kAlkutmrMs);
@@ -207,39 +245,92 @@ void ModemExchange::OpenPort() {
 
 bool ModemExchange::StartReceive() {
     if (running_) {
-        prompter_.Message(kExchangeRunningText);
+        Message(kExchangeRunningText);
         return false;
     }
     if (!target_.Begin()) {
-        prompter_.Message(kNoModemText);
+        Message(kNoModemText);
         return false;
     }
+    ++depth_;
     Begin(PendingOperation::Receive);
     OpenPort();
     Start(ExchangeTimer::Tilasiirto, kTilasiirtoMs);
     Status(target_.NodeName(), StatusMode::ReceiveBegins);
+    if (--depth_ == 0) ReleaseHeld();
     return true;
 }
 
 bool ModemExchange::StartTransmit() {
     if (running_) {
-        prompter_.Message(kExchangeRunningText);
+        Message(kExchangeRunningText);
         return false;
     }
     if (target_.RoutingMode() && !target_.ComputeRoutes()) return false;
     if (!target_.Begin()) {
-        prompter_.Message(kNoModemText);
+        Message(kNoModemText);
         return false;
     }
+    ++depth_;
     Begin(securityLevel_ == '9' ? PendingOperation::TransmitFactory : PendingOperation::Transmit);
     OpenPort();
     Start(ExchangeTimer::Tilasiirto, kTilasiirtoMs);
     Status(target_.NodeName(), StatusMode::TransmitBegins);
     target_.TransmitStarting();
+    if (--depth_ == 0) ReleaseHeld();
     return true;
 }
 
+void ModemExchange::Abort(const std::string& statusLine) {
+    if (!running_) return;
+    heldBytes_.clear();
+    heldTimers_.clear();
+    exchangeActive_ = false;
+    host_.ClosePort();
+    Status(statusLine, StatusMode::Final);
+    host_.EnableFormCancel();
+    failure_.reset();
+    Finish(ExchangeResult::Aborted);
+}
+
 void ModemExchange::OnTimer(ExchangeTimer timer) {
+    if (modal_ > 0) {
+        // Handled once the open message or question has closed, unless restarted meanwhile.
+        heldTimers_.emplace_back(timer, generation_[Index(timer)]);
+        return;
+    }
+    ++depth_;
+    Expire(timer);
+    if (--depth_ == 0) ReleaseHeld();
+}
+
+void ModemExchange::OnReceived(const uint8_t* bytes, size_t count) {
+    if (modal_ > 0) {
+        heldBytes_.insert(heldBytes_.end(), bytes, bytes + count);
+        return;
+    }
+    ++depth_;
+    Receive(bytes, count);
+    if (--depth_ == 0) ReleaseHeld();
+}
+
+void ModemExchange::ReleaseHeld() {
+    ++depth_;
+    while (modal_ == 0 && (!heldBytes_.empty() || !heldTimers_.empty())) {
+        if (!heldBytes_.empty()) {
+            Bytes bytes;
+            bytes.swap(heldBytes_);
+            Receive(bytes.data(), bytes.size());
+            continue;
+        }
+        auto [timer, generation] = heldTimers_.front();
+        heldTimers_.erase(heldTimers_.begin());
+        if (generation == generation_[Index(timer)]) Expire(timer);
+    }
+    --depth_;
+}
+
+void ModemExchange::Expire(ExchangeTimer timer) {
     // An expiry that was already on its way when the timer was stopped is stale.
     if (!running_ || !timers_[Index(timer)]) return;
     switch (timer) {
@@ -252,7 +343,8 @@ void ModemExchange::OnTimer(ExchangeTimer timer) {
             Stop(ExchangeTimer::Tilasiirto);
             exchangeActive_ = false;
             host_.ClosePort();
-            prompter_.Message(kNoResponseText);
+            Message(kNoResponseText);
+            if (!running_) return;  // aborted while the message was open
             Status("No response from the modem");
             Status("Port closed", StatusMode::Final);
             host_.EnableFormCancel();
@@ -261,15 +353,16 @@ void ModemExchange::OnTimer(ExchangeTimer timer) {
         case ExchangeTimer::Rsptmr:
             Stop(ExchangeTimer::Rsptmr);
             exchangeActive_ = false;  // a late reply must not drive the chain on
-            prompter_.Message(kDataflowText);
+            Message(kDataflowText);
+            if (!running_) return;
             Status(kDataflowStatus, StatusMode::Final);
             Finish(ExchangeResult::DataflowInterrupted);
             break;
     }
 }
 
-void ModemExchange::OnReceived(const uint8_t* bytes, size_t count) {
-    if (!exchangeActive_ || count == 0) return;  // taken and discarded
+void ModemExchange::Receive(const uint8_t* bytes, size_t count) {
+    if (!running_ || !exchangeActive_ || count == 0) return;  // taken and discarded
     ReplyAssembler::Outcome out = assembler_.Feed(bytes, count);
     switch (out.result) {
         case ReplyAssembler::Result::Complete:
@@ -282,7 +375,7 @@ void ModemExchange::OnReceived(const uint8_t* bytes, size_t count) {
             lastCommand_ = kNoCommand;
             target_.AbandonRoutes();
             Fail(ExchangeResult::CrcError);
-            prompter_.Message(CrcErrorMessage(out.crc.computed, out.crc.received));
+            Message(CrcErrorMessage(out.crc.computed, out.crc.received));
             break;
         case ReplyAssembler::Result::Overflow:
         case ReplyAssembler::Result::Pending:
@@ -296,13 +389,18 @@ void ModemExchange::Dispatch(const Bytes& reply) {
     if (!info) return;  // accepted and dropped
     const uint8_t code = ReplyCode(reply[1]);
     if (!Answers(code, lastCommand_)) return;
-    const int answered = lastCommand_;
-    lastCommand_ = kNoCommand;  // one reply per command
-    if ((code == 1 || code == 8) && answered != static_cast<int>(Command::ProgOn)) {
+    if ((code == 1 || code == 8) && lastCommand_ != static_cast<int>(Command::ProgOn)) {
+        // Unasked: the modem announces programming mode while another reply is awaited. Only
+        // while routes are in flight does it mean a restart that lost the route message (the
+        // sequence then starts again); otherwise the awaited reply still comes and must find
+        // its command waiting.
+        if (pending_ != PendingOperation::Routes) return;
         // A modem that keeps restarting would drive the chain round for ever, each round
         // feeding the watchdog; after a few restarts it is left to the watchdog.
         if (++restarts_ > kMaxRestarts) return;
     }
+    const int answered = lastCommand_;
+    lastCommand_ = kNoCommand;  // one reply per command
 
     switch (static_cast<Reply>(code)) {
         case Reply::ProgOff:
@@ -370,15 +468,17 @@ void ModemExchange::Dispatch(const Bytes& reply) {
             pending_ = PendingOperation::None;  // no resend; the watchdog ends the exchange
             target_.AbandonRoutes();
             Fail(ExchangeResult::CrcError);
-            prompter_.Message(kCrcReplyText);
+            Message(kCrcReplyText);
             break;
         case Reply::UnknownReply:
             Status(info->statusLine);
             Fail(ExchangeResult::UnknownReply);
             // Not again when it was ProgOff itself that the modem did not know: the two would
             // answer each other for ever. The watchdog ends the exchange then.
-            if (answered != static_cast<int>(Command::ProgOff)) SendCommand(Command::ProgOff);
-            prompter_.Message(kUnknownReplyText);
+            if (answered != static_cast<int>(Command::ProgOff) && !SendCommand(Command::ProgOff)) {
+                return;
+            }
+            Message(kUnknownReplyText);
             break;
     }
 }
@@ -392,12 +492,15 @@ void ModemExchange::OnProgOn(const Bytes& reply) {
     } else if (info->version != target_.TypeVersion()) {
         question = kVersionQuestion;
     }
-    if (question && !prompter_.Question(*question, kQuestionCaption, platform::Icon::Warning,
-                                        platform::Answer::No)) {
-        Fail(ExchangeResult::Declined);
-        pending_ = PendingOperation::None;
-        SendCommand(Command::ProgOff);
-        return;
+    if (question) {
+        bool yes = Question(*question);
+        if (!running_) return;  // aborted while the question was open
+        if (!yes) {
+            Fail(ExchangeResult::Declined);
+            pending_ = PendingOperation::None;
+            SendCommand(Command::ProgOff);
+            return;
+        }
     }
     exchangeActive_ = true;
     Status("Modem turned to remote state response");
@@ -448,9 +551,9 @@ void ModemExchange::SendParameters(bool factory) {
         // with a misleading data-flow message; say what is wrong and end properly instead.
         Fail(ExchangeResult::NothingToSend);
         pending_ = PendingOperation::None;
-        SendCommand(Command::ProgOff);
-        prompter_.Message(fields.empty() ? std::string(kNothingToSendText)
-                                         : "The parameter values cannot be sent: " + error);
+        if (!SendCommand(Command::ProgOff)) return;
+        Message(fields.empty() ? std::string(kNothingToSendText)
+                               : "The parameter values cannot be sent: " + error);
         return;
     }
     Send(frame, StatusOf(code));
@@ -470,8 +573,7 @@ bool ModemExchange::StoreFields(const Bytes& reply, bool factory) {
         // Nothing is stored from a reply that cannot be read whole.
         Fail(ExchangeResult::BadReply);
         pending_ = PendingOperation::None;
-        SendCommand(Command::ProgOff);
-        prompter_.Message(kBadParameterReplyText + error);
+        if (SendCommand(Command::ProgOff)) Message(kBadParameterReplyText + error);
         return false;
     }
     if (!factory) target_.RewindParameters();
@@ -484,13 +586,13 @@ void ModemExchange::OnParamsSendReply(const Bytes& reply) {
         Status("Parameter error");
         pending_ = PendingOperation::None;
         Fail(ExchangeResult::ParameterError);
-        SendCommand(Command::ProgOff);
+        if (!SendCommand(Command::ProgOff)) return;
         std::vector<Field> fields;
         DecodeFields(reply, fields);
         for (size_t i = 0; i < fields.size(); ++i)
             host_.MarkField(static_cast<int>(i) + 1, fields[i]);
         host_.ShowForm();
-        prompter_.Message(kParameterErrorText);
+        Message(kParameterErrorText);
         return;
     }
     if (target_.RoutingMode()) {
@@ -505,7 +607,7 @@ void ModemExchange::OnFactoryParamsSendReply(const Bytes& reply) {
         Status("Factory parameter error");
         pending_ = PendingOperation::None;
         Fail(ExchangeResult::ParameterError);
-        SendCommand(Command::ProgOff);
+        if (!SendCommand(Command::ProgOff)) return;
         host_.ShowForm();
         std::vector<Field> fields;
         DecodeFields(reply, fields);
@@ -520,8 +622,7 @@ void ModemExchange::OnParamsSaveReply(const Bytes& reply) {
     std::optional<uint8_t> byte5 = ReplyByte5(reply);
     if (byte5.value_or(0) == 0) {
         Fail(ExchangeResult::SaveFailed);
-        SendCommand(Command::ProgOff);
-        prompter_.Message(kSaveErrorText);
+        if (SendCommand(Command::ProgOff)) Message(kSaveErrorText);
         return;
     }
     if (!target_.RoutingMode()) {
@@ -540,7 +641,7 @@ void ModemExchange::RouteReply(uint8_t code, const Bytes& reply) {
 void ModemExchange::Apply(const RouteStep& step) {
     switch (step.kind) {
         case RouteStep::Kind::Send:
-            Send(step.frame, step.statusLine);
+            if (!Send(step.frame, step.statusLine)) return;
             if (target_.RoutesInFlight()) {
                 pending_ = PendingOperation::Routes;
             } else if (pending_ == PendingOperation::Routes) {
@@ -560,8 +661,7 @@ void ModemExchange::Apply(const RouteStep& step) {
                 Fail(step.errorText == "Routing NOT available in this modem version !!"
                          ? ExchangeResult::RoutingNotAvailable
                          : ExchangeResult::RoutesFailed);
-                SendCommand(Command::ProgOff);
-                prompter_.Message(step.errorText);
+                if (SendCommand(Command::ProgOff)) Message(step.errorText);
             }
             break;
         case RouteStep::Kind::Error:
@@ -570,12 +670,24 @@ void ModemExchange::Apply(const RouteStep& step) {
             target_.AbandonRoutes();
             assembler_.Clear();
             Status(step.errorStatus, StatusMode::Final);
-            prompter_.Message(step.errorText);
             Finish(ExchangeResult::RouteMessageError);
+            Message(step.errorText);
             break;
         case RouteStep::Kind::NotMine:
             break;
     }
+}
+
+size_t LargestFrameSize(const ParameterList& parameters) {
+    // '$', code, 0x00 ... 'L', CRC high, CRC low
+    size_t block = 6;
+    for (const ModemParam& p : parameters) {
+        size_t fixed = FixedFieldSize(p.type);
+        block += fixed ? fixed : p.value.size() + 3;
+    }
+    // A source-route line: header, 'N', tag, length, up to 255 data bytes, 0x00, trailer.
+    constexpr size_t kLargestRouteFrame = 3 + 3 + 255 + 1 + 3;
+    return std::max(block, kLargestRouteFrame);
 }
 
 int ReadPortNumber(const std::string& iniPath) {

@@ -78,6 +78,11 @@ inline constexpr const char* kNothingToSendText =
     "modem properties first.";
 inline constexpr const char* kBadParameterReplyText =
     "The modem's parameter reply could not be read; nothing was stored.\r\n";
+inline constexpr const char* kQueueFailedText =
+    "ERROR: The message could not be handed to the serial port.\r\nThe transfer with the modem "
+    "was stopped.";
+inline constexpr const char* kQueueFailedStatus = "Message could not be sent, transfer stopped";
+inline constexpr const char* kAbortedStatus = "Transfer stopped, serial port closed";
 
 // "Smf-file type doesn't match. ..." with the definition's and the modem's type names.
 std::string TypeQuestion(const std::string& typeTitle, const std::string& reportedName);
@@ -99,6 +104,8 @@ enum class ExchangeResult {
     CrcError,             // a reply with a bad CRC, or the modem's CRC-error reply
     UnknownReply,         // the modem did not know a command
     Interrupted,          // the modem left programming mode before the chain ended
+    QueueFailed,          // a frame could not be handed to the port
+    Aborted,              // ended by the window (Abort), e.g. when it closed
 };
 const char* ResultText(ExchangeResult result);
 
@@ -166,7 +173,12 @@ class ExchangeHost {
     virtual void SetPortNumber(int number) = 0;  // 1..16 (Portin_nro = number - 1)
     virtual void OpenPort() = 0;
     virtual void ClosePort() = 0;  // may be called when already closed
-    virtual void QueueBytes(const Bytes& frame) = 0;
+    // Before the port opens: the largest frame this exchange can send (the transmit buffer
+    // must take it whole).
+    virtual void ReserveTransmit(size_t /*bytes*/) {}
+    // Queues a whole frame; false when the port could not take it (closed, buffer too small).
+    // The engine then ends the exchange at once.
+    virtual bool QueueBytes(const Bytes& frame) = 0;
 
     // --- communication status window ---
     // Shows the window if hidden and appends the line. Modes 2 and 3 also set the caption
@@ -211,6 +223,15 @@ class ModemExchange {
     void OnReceived(const uint8_t* bytes, size_t count);
     void OnReceived(const Bytes& bytes) { OnReceived(bytes.data(), bytes.size()); }
     void OnTimer(ExchangeTimer timer);
+    // Ends a running exchange at once (the window closes, the user stops it): timers stopped,
+    // the port closed, the final status line written, ExchangeEnded(Aborted). Safe to call
+    // while a question of the exchange is open; the question's answer is then ignored.
+    void Abort(const std::string& statusLine = kAbortedStatus);
+
+    // While a message or question of the exchange is open (a modal box runs its own event loop),
+    // received bytes and timer expiries are held and handled in order once it has closed, so
+    // the engine is never entered twice.
+    bool QuestionOpen() const { return modal_ > 0; }
 
     bool Running() const { return running_; }
     bool ExchangeActive() const { return exchangeActive_; }
@@ -223,13 +244,19 @@ class ModemExchange {
     void Start(ExchangeTimer t, int ms);
     void Stop(ExchangeTimer t);
     void Status(const std::string& line, StatusMode mode = StatusMode::Ordinary);
-    void Send(const Bytes& frame, const std::string& statusLine);
-    void SendCommand(Command command);
+    bool Send(const Bytes& frame, const std::string& statusLine);
+    bool SendCommand(Command command);
     void OpenPort();
     bool Begin(PendingOperation operation);
     void Finish(ExchangeResult result);
     void Fail(ExchangeResult result);  // remembers the first failure of the exchange
 
+    void Receive(const uint8_t* bytes, size_t count);
+    void Expire(ExchangeTimer timer);
+    void ReleaseHeld();
+    platform::Answer Ask(const platform::Prompt& prompt);
+    void Message(const std::string& text);
+    bool Question(const std::string& text);
     void Dispatch(const Bytes& reply);
     void OnProgOn(const Bytes& reply);
     void OnRemoteState();
@@ -252,10 +279,19 @@ class ModemExchange {
     std::optional<ExchangeResult> failure_;
     int lastCommand_ = -1;  // code of the command awaiting its reply, -1 none
     int restarts_ = 0;      // programming-mode replies that came unasked
+    int modal_ = 0;         // messages and questions open
+    int depth_ = 0;         // entry points running (OnReceived, OnTimer, Start*)
+    Bytes heldBytes_;
+    std::vector<std::pair<ExchangeTimer, uint32_t>> heldTimers_;  // with the timer's generation
+    std::array<uint32_t, 3> generation_{};                        // counted up on every start
     PendingOperation pending_ = PendingOperation::None;
     char securityLevel_ = '0';
     int portNumber_ = 1;
 };
+
+// The largest frame an exchange of this parameter list can send: the parameter block (all
+// entries; the factory block is a part of it) or a route message, whichever is larger.
+size_t LargestFrameSize(const ParameterList& parameters);
 
 // The port number of the designer, from the settings file (section "Properties", key "Port
 // number", default 1), and its storing (the write failure shows "Unable to write ini file.
