@@ -1,4 +1,7 @@
 // kelmor-tool ports: where COM1 … COM16 lead and whether each can be opened now.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -8,7 +11,13 @@
 
 namespace {
 
+// The device exists but this user may not open it (root passes every permission check).
+bool PermissionDenied(const std::string& path) {
+    return ::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+}
+
 void Run() {
+    bool anyDenied = false;
     for (int n = 1; n <= 16; ++n) {
         const std::string path = kelmor::platform::ComDevicePath(n);
         auto device = kelmor::platform::MakePosixSerialDevice();
@@ -24,7 +33,12 @@ void Run() {
                 state = "busy";
                 break;
             case kelmor::platform::OpenResult::Failed:
-                // It exists but cannot be taken (permissions, not a terminal): say why aside.
+                if (PermissionDenied(path)) {
+                    state = "no permission";
+                    anyDenied = true;
+                    break;
+                }
+                // It exists but cannot be taken (not a terminal, say): say why aside.
                 state = "busy";
                 std::fprintf(stderr, "COM%d: %s: %s\n", n, path.c_str(),
                              device->LastError().c_str());
@@ -33,11 +47,15 @@ void Run() {
         device->Close();
         std::printf("COM%d\t%s\t%s\n", n, path.c_str(), state);
     }
+    if (anyDenied)
+        std::fprintf(stderr,
+                     "Serial ports belong to the group dialout: add yourself with "
+                     "\"sudo usermod -aG dialout $USER\" and log in again.\n");
 }
 
 const bool registered = kelmor::tool::Register([](CLI::App& app) {
-    auto* cmd =
-        app.add_subcommand("ports", "COM1 to COM16: device path and present, absent or busy");
+    auto* cmd = app.add_subcommand(
+        "ports", "COM1 to COM16: device path and present, absent, busy or no permission");
     cmd->callback([] { Run(); });
 });
 
