@@ -23,9 +23,9 @@ std::string Trim(const std::string& s) {
 // One parsed line: a section header, a key line, or anything else (kept as it stands).
 struct Line {
     enum Kind { Other, Section, Key } kind = Other;
-    std::string text;  // the raw line
-    std::string name;  // section or key name, trimmed
-    std::string value; // key value, trimmed
+    std::string text;   // the raw line
+    std::string name;   // section or key name, trimmed
+    std::string value;  // key value, trimmed
 };
 
 Line Parse(const std::string& raw) {
@@ -149,10 +149,14 @@ int TextToInt(const std::string& text) {
     for (; i < t.size(); ++i) {
         char c = t[i];
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return 0;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return 0;
         v = v * base + d;
         if (v > 0xFFFFFFFFLL) return 0;
     }
@@ -329,6 +333,13 @@ bool IniFile::EraseSection(const std::string& section) {
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1),
                 lines.begin() + static_cast<std::ptrdiff_t>(stop));
     return Save(path_, lines);
+}
+
+bool FileReadOnly(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    // No write permission for anyone is the read-only mark, which even root respects here.
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 }  // namespace kelmor::platform

@@ -15,7 +15,7 @@ namespace kelmor::platform {
 inline constexpr const char* kIniWriteFailed = "Unable to write ini file. Access denied";
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path) : path_(std::move(path)) {}
     const std::string& Path() const { return path_; }
 
@@ -51,7 +51,7 @@ public:
     // The raw lines of a file, split at CR LF, LF or CR; false when it cannot be read.
     static bool ReadLines(const std::string& path, std::vector<std::string>& lines);
 
-private:
+  private:
     std::string path_;
 };
 
@@ -61,6 +61,10 @@ std::vector<std::string> SplitLines(const std::string& bytes);
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 // Writes bytes to a temporary file in the same folder and renames it over path.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+// True when the file exists and may not be written: its owner protected it, and a write must
+// fail rather than replace it.
+bool FileReadOnly(const std::string& path);
 
 // Case-insensitive ASCII comparison, as section and key names compare.
 bool EqualsNoCase(const std::string& a, const std::string& b);

@@ -103,4 +103,14 @@ class ShellServices {
     virtual platform::Prompter& Prompter() = 0;
 };
 
+// The status log used until the communication status window exists: takes every line and
+// shows nothing.
+class NullStatusLog : public StatusLog {
+  public:
+    void SetStatusButtons(const std::string&, bool) override {}
+    void AddStatusLine(const std::string&) override {}
+    void AddStatusBytes(const std::vector<uint8_t>&, bool) override {}
+    void ShowStatus() override {}
+};
+
 }  // namespace kelmor::shell

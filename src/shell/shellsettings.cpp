@@ -1,6 +1,6 @@
 #include "shell/shellsettings.h"
 
-#include "terminal/portsettings.h"
+#include "platform/inifile.h"
 
 namespace kelmor::shell {
 
@@ -30,7 +30,7 @@ std::string ReadLoaderPath(const platform::IniFile& ini) {
 
 bool SaveStartPosition(platform::IniFile& ini, const StartPosition& p,
                        const std::string& loaderPath, platform::Prompter& prompter) {
-    if (terminal::FileReadOnly(ini.Path())) {
+    if (platform::FileReadOnly(ini.Path())) {
         prompter.Message(kReadOnlyMessage);
         // The file stays as its owner protected it; the write fails as it would on the file.
         prompter.Message(platform::kIniWriteFailed);

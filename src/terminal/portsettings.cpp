@@ -1,8 +1,5 @@
 #include "terminal/portsettings.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 
 namespace kelmor::terminal {
@@ -64,13 +61,6 @@ bool WriteTerminalPortSettings(platform::IniFile& ini, const TerminalPortSetting
                                                       {"View Type", n(s.viewType)},
                                                       {"ScrollBack", n(s.scrollBack)},
                                                   });
-}
-
-bool FileReadOnly(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    // No write permission for anyone is the read-only mark, which even root respects here.
-    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 int HandshakeIndex(bool rtsControl, serial::TRts rtsMode, serial::TFlowControl kattely) {

@@ -41,9 +41,8 @@ TerminalPortSettings ReadTerminalPortSettings(const platform::IniFile& ini);
 // Writes the fourteen keys in their fixed order; false when the file cannot be written.
 bool WriteTerminalPortSettings(platform::IniFile& ini, const TerminalPortSettings& settings);
 
-// True when the file exists and may not be written: its owner protected it, and a write must
-// fail rather than replace it.
-bool FileReadOnly(const std::string& path);
+// Kept for callers of the terminal's settings; the test lives in platform.
+using platform::FileReadOnly;
 
 // The handshake index a port and the RTS control option stand for.
 int HandshakeIndex(bool rtsControl, serial::TRts rtsMode, serial::TFlowControl kattely);

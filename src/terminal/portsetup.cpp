@@ -92,13 +92,12 @@ void PortSetup::Accept(const TerminalPortSettings& s) {
     if (newTerminal_) {
         port.SetPortin_nro(static_cast<TPortnro>(selected));
     } else if (selected != shownPort_) {
-        port.SetOpen(false);
         if (t.markedPort == shownPort_) {
             inUse_.Release(shownPort_);
             t.markedPort = -1;
         }
-        port.SetPortin_nro(static_cast<TPortnro>(selected));
-        port.SetOpen(true);
+        // Through the terminal, so its sending state follows the port.
+        t.MovePort(static_cast<TPortnro>(selected));
     }
     if (t.markedPort != selected) {
         inUse_.Release(t.markedPort);
@@ -125,7 +124,7 @@ void PortSetup::Accept(const TerminalPortSettings& s) {
     t.Display().SetScrollBackMaximum(std::clamp(s.scrollBack, kMinScrollBack, kMaxScrollBack) *
                                      1024);
 
-    if (newTerminal_) port.SetOpen(true);
+    if (newTerminal_) t.OpenPort(PortChange::User);
 
     TerminalPortSettings stored = s;
     stored.serialPort = selected;

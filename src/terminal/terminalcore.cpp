@@ -9,6 +9,16 @@ constexpr int kErrorReportPause = 15000;
 constexpr uint32_t kLineErrorEvent = 0x0080;
 }  // namespace
 
+std::vector<uint8_t> PasteBytes(std::string_view text) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) bytes.push_back(13);
+        bytes.push_back(static_cast<uint8_t>(text[i]));
+    }
+    return bytes;
+}
+
 TerminalCore::TerminalCore(TerminalDisplay& display, QObject* parent)
     : QObject(parent), display_(display) {
     port_.SetRX_puskurin_koko(2048);
@@ -23,6 +33,9 @@ TerminalCore::TerminalCore(TerminalDisplay& display, QObject* parent)
     port_.tapahtumat = [this](serial::TCommPort*) { LineEvents(); };
     port_.laite_poistui = [this](serial::TCommPort*) {
         ForgetWrites();
+        closedBy_ = PortClosedBy::DeviceLost;
+        PortNotice(TransmitMessage::PortClosed, PortChange::DeviceLost);
+        if (onPortChanged) onPortChanged(PortChange::DeviceLost);
         if (onDeviceLost) onDeviceLost();
     };
     crTimer_.setSingleShot(false);
@@ -109,18 +122,14 @@ void TerminalCore::TypeCharacter(uint8_t ch) {
 
 void TerminalCore::SendTyped() {
     if (typedInFlight_ || typed_.empty()) return;
-    RaiseRts();
     std::vector<uint8_t> bytes;
     bytes.swap(typed_);
-    // Behind pending data, and never a second write while one is in the port: the port would
-    // refuse bytes beyond its transmit size and they would be lost.
-    if (!sendBuffer_.empty() || writeInFlight_) {
-        typedInFlight_ = true;
-        // Typed bytes were echoed as typed; the chunk echo must not show them twice.
-        Enqueue(bytes, true);
-        return;
-    }
-    if (Queue(std::move(bytes))) typedInFlight_ = true;
+    // Always through the send buffer: behind pending data, never a second write while one is
+    // in the port, and in chunks the port takes (a backlog typed while a write was held can
+    // be larger than its transmit buffer). Typed bytes were echoed as typed; the chunk echo
+    // must not show them twice.
+    Enqueue(bytes, true);
+    typedInFlight_ = writeInFlight_ || !sendBuffer_.empty();
 }
 
 void TerminalCore::SendBlock(std::vector<uint8_t> bytes, bool fromMirror) {
@@ -146,13 +155,14 @@ void TerminalCore::QueueChunk() {
         chunk.push_back(sendBuffer_[i].byte);
         if (options_.localEcho && !sendBuffer_[i].echoed) echo.push_back(sendBuffer_[i].byte);
     }
-    if (!echo.empty()) display_.ShowData(echo);
     RaiseRts();
     if (!Queue(std::move(chunk))) {
-        // Closed port: nothing will finish this write, so the rest cannot go either.
-        sendBuffer_.clear();
+        // Closed port: nothing will finish this write, so the rest cannot go either. An open
+        // port that is still full keeps the bytes for the next finished write.
+        if (!port_.IsOpen()) sendBuffer_.clear();
         return;
     }
+    if (!echo.empty()) display_.ShowData(echo);
     sendBuffer_.erase(sendBuffer_.begin(), sendBuffer_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
@@ -187,21 +197,63 @@ void TerminalCore::NextChunk() {
 void TerminalCore::ForgetWrites() {
     sendBuffer_.clear();
     typed_.clear();
+    ForgetInFlight();
+}
+
+// The port's write in flight went with its close: nothing will report it finished.
+void TerminalCore::ForgetInFlight() {
     writeInFlight_ = false;
     typedInFlight_ = false;
     morePending_ = false;
 }
 
-void TerminalCore::ClosePort() {
+void TerminalCore::ResumeSending() {
+    if (!sendBuffer_.empty() && !writeInFlight_) QueueChunk();
+    morePending_ = !sendBuffer_.empty();
+    SendTyped();
+}
+
+void TerminalCore::PortNotice(TransmitMessage message, PortChange why) {
+    if (!transmitWindowOpen) return;
+    // The transmit window's own notice: "back" only after a resume.
+    const bool spec = message == TransmitMessage::PortClosed || why == PortChange::Resumed;
+    if (spec && onTransmitMessage) onTransmitMessage(message);
+    if (onPortNotice) onPortNotice(message, why);
+}
+
+void TerminalCore::ClosePort(PortChange why) {
+    const bool wasOpen = port_.IsOpen();
     port_.SetOpen(false);
     // Writes queued in a closed port never finish; forget them so sending works after reopen.
     ForgetWrites();
-    if (transmitWindowOpen && onTransmitMessage) onTransmitMessage(TransmitMessage::PortClosed);
+    if (why == PortChange::User)
+        closedBy_ = PortClosedBy::User;
+    else if (wasOpen)
+        closedBy_ = PortClosedBy::Shell;  // a port already closed keeps whoever closed it
+    PortNotice(TransmitMessage::PortClosed, why);
+    if (onPortChanged) onPortChanged(why);
 }
 
-bool TerminalCore::OpenPort() {
+bool TerminalCore::OpenPort(PortChange why) {
     port_.SetOpen(true);
-    return port_.IsOpen();
+    const bool open = port_.IsOpen();
+    if (open) {
+        closedBy_ = PortClosedBy::None;
+        PortNotice(TransmitMessage::PortBack, why);
+    } else if (why == PortChange::User) {
+        closedBy_ = PortClosedBy::User;
+    }
+    if (onPortChanged) onPortChanged(why);
+    return open;
+}
+
+bool TerminalCore::MovePort(serial::TPortnro port) {
+    port_.SetOpen(false);
+    ForgetInFlight();
+    port_.SetPortin_nro(port);
+    const bool open = OpenPort(PortChange::User);
+    ResumeSending();
+    return open;
 }
 
 // ---- settings and programming mode ----

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
@@ -28,6 +29,23 @@ struct TerminalOptions {
 
 // Messages a terminal posts to its transmit window.
 enum class TransmitMessage { AllSent, PortClosed, PortBack };
+
+// What closed or reopened the port.
+enum class PortChange {
+    User,        // "Close port" / "Open port", or the settings dialog
+    Released,    // another window took the port (the main window's ReleasePort)
+    Reacquired,  // ... and gave it back
+    Suspended,   // the computer went to sleep
+    Resumed,     // ... and woke up
+    DeviceLost,  // the device went away while open
+};
+
+// Who holds the port closed.
+enum class PortClosedBy { None, User, Shell, DeviceLost };
+
+// Clipboard text (Windows-1252 bytes) as a paste sends it: a bare LF becomes CR LF, the line
+// end the modems' users always sent; CR LF and a lone CR stay as they are.
+std::vector<uint8_t> PasteBytes(std::string_view text);
 
 class TerminalCore : public QObject {
     Q_OBJECT
@@ -70,13 +88,31 @@ class TerminalCore : public QObject {
     std::string Caption() const;
     std::string NormalCaption() const;
 
-    // Port closed or opened by the user or by the main window. OpenPort returns IsOpen().
-    void ClosePort();
-    bool OpenPort();
+    // The only way the terminal's port opens and closes. Closing forgets what was waiting to
+    // be sent; OpenPort returns IsOpen(). User: "Close port" / "Open port"; Released and
+    // Suspended close for the shell, Reacquired and Resumed reopen after them.
+    void ClosePort(PortChange why = PortChange::User);
+    bool OpenPort(PortChange why = PortChange::User);
+    // Moves to another port number (settings): the old port closes, the new one opens, and
+    // bytes not yet sent go out on the new port. Returns IsOpen().
+    bool MovePort(serial::TPortnro port);
+    PortClosedBy ClosedBy() const { return closedBy_; }
+    // Closed by "Close port" or by a lost device: only the user opens it again.
+    bool UserClosed() const {
+        return closedBy_ == PortClosedBy::User || closedBy_ == PortClosedBy::DeviceLost;
+    }
 
     // Hooks to the window and the rest of the program.
     std::function<void(std::vector<uint8_t>)> onMirrorBlock;
+    // The transmit window's notices, while one is open: AllSent after each finished write that
+    // leaves nothing to send; PortClosed when the user, a release, a suspend or a lost device
+    // closes the port; PortBack when a resume reopens it.
     std::function<void(TransmitMessage)> onTransmitMessage;
+    // The same port notices with their cause, and also PortBack for every other reopening
+    // (reacquire, "Open port"), so a transmit window can tell them apart.
+    std::function<void(TransmitMessage, PortChange)> onPortNotice;
+    // After every open or close of the port (the window greys and switches its entries).
+    std::function<void(PortChange)> onPortChanged;
     std::function<void()> onDeviceLost;
     bool transmitWindowOpen = false;
     // The port number this terminal holds in the settings dialog's in-use set (-1: none).
@@ -112,6 +148,9 @@ class TerminalCore : public QObject {
     bool Queue(std::vector<uint8_t> bytes);
     void RaiseRts();
     void ForgetWrites();
+    void ForgetInFlight();
+    void ResumeSending();
+    void PortNotice(TransmitMessage message, PortChange why);
 
     TerminalDisplay& display_;
     serial::TCommPort port_;
@@ -128,6 +167,7 @@ class TerminalCore : public QObject {
     bool writeInFlight_ = false;
     bool morePending_ = false;
     int rtsDropDelay_ = 6;
+    PortClosedBy closedBy_ = PortClosedBy::None;
     bool programmingMode_ = false;
     Saved saved_;
 };

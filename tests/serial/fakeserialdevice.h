@@ -3,9 +3,13 @@
 // refused settings and a slow output queue. The test keeps the shared state and drives it
 // while the port owns the device.
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/serialdevice.h"
@@ -24,6 +28,13 @@ struct FakeLine {
     bool dtr = false, rts = false;
     std::vector<bool> rtsHistory;  // every SetRts, in order
     bool hungUp = false;
+    // Flow control holding the line: writes take nothing until released.
+    bool holdWrites = false;
+    // The next stallWrites writes take nothing and return only after stallMs (a driver that
+    // keeps the caller a while), so other threads run meanwhile.
+    int stallWrites = 0;
+    int stallMs = 0;
+    int writeCalls = 0;
     bool failQueueQuery = false;
     platform::OpenResult openResult = platform::OpenResult::Ok;
 
@@ -66,16 +77,36 @@ class FakeSerialDevice : public platform::SerialDevice {
         return static_cast<ssize_t>(n);
     }
     ssize_t Write(const uint8_t* buffer, size_t count) override {
-        std::lock_guard lock(line_->mutex);
-        if (line_->hungUp) return -1;
-        line_->written.insert(line_->written.end(), buffer, buffer + count);
-        return static_cast<ssize_t>(count);
+        int stallMs = 0;
+        {
+            std::lock_guard lock(line_->mutex);
+            ++line_->writeCalls;
+            if (line_->hungUp) return -1;
+            if (line_->stallWrites > 0) {
+                --line_->stallWrites;
+                stallMs = line_->stallMs;
+            } else if (line_->holdWrites) {
+                return 0;
+            } else {
+                line_->written.insert(line_->written.end(), buffer, buffer + count);
+                return static_cast<ssize_t>(count);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+        return 0;
     }
     bool WaitReadable(int) override {
         std::lock_guard lock(line_->mutex);
         return !line_->input.empty();
     }
-    bool WaitWritable(int) override { return true; }
+    bool WaitWritable(int ms) override {
+        {
+            std::lock_guard lock(line_->mutex);
+            if (!line_->holdWrites) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 5)));
+        return false;
+    }
     int InputQueue() override {
         std::lock_guard lock(line_->mutex);
         if (line_->failQueueQuery) return -1;

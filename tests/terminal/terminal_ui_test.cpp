@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "fakeprompter.h"
+#include "fakeshellservices.h"
 #include "platform/clock.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
@@ -67,6 +68,7 @@ std::string ReadPeer(PtyPair& pty, size_t count, int ms = 3000) {
 
 class FakeHost : public TerminalHost {
   public:
+    FakeHost() { instances.portSettings = &dialog; }
     void RegisterTerminal(Tterminaali*, const QString& caption) override {
         registered.push_back(caption);
     }
@@ -78,18 +80,18 @@ class FakeHost : public TerminalHost {
     }
     void MirrorKey(Tterminaali*, uint8_t ch) override { mirroredKeys.push_back(ch); }
     void MirrorBlock(Tterminaali*, const std::vector<uint8_t>&) override {}
-    void OpenTerminal() override {}
     void RequestExit() override {}
-    void PrinterSetup() override {}
-    QPrinter& Printer() override { return printer; }
     void NotAvailable() override { ++notAvailable; }
     void TerminalClosed(Tterminaali*) override { ++closed; }
     Tportinasetus& PortSettingsDialog() override { return dialog; }
-    bool FactoryMode() const override { return false; }
+    SingleInstances& Instances() override { return instances; }
+    shell::ShellServices& Services() override { return services; }
     QPoint MainOrigin() const override { return {}; }
+    QRect MainGeometry() const override { return {0, 0, 800, 600}; }
 
-    QPrinter printer;
+    kelmor::testing::FakeShellServices services;
     Tportinasetus dialog;
+    SingleInstances instances;
     std::vector<QString> registered, unregistered, renamed;
     std::vector<uint8_t> mirroredKeys;
     int notAvailable = 0;

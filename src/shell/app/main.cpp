@@ -10,10 +10,8 @@
 
 #include "platform/prompter.h"
 #include "shell/shellsettings.h"
-#include "shell/ui/about.h"
 #include "shell/ui/pohja.h"
 #include "shell/ui/qtprompter.h"
-#include "terminal/ui/portinasetus.h"
 
 namespace {
 
@@ -47,11 +45,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     int rc = 1;
     try {
+        // The main window first (so it is the main form); it creates the other single
+        // instances in their order (shell/ui/singleinstances.cpp).
         kelmor::shell::TPohjafrm main(arguments);
-        auto* about = new kelmor::shell::Taboutfrm(&main);
-        main.SetAboutBox(about);
-        auto* settings = new kelmor::terminal::Tportinasetus(&main);
-        main.SetPortSettingsDialog(settings);
         main.show();
         rc = app.exec();
     } catch (const std::exception& e) {

@@ -24,7 +24,7 @@
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 #include "platform/prompter.h"
-#include "shell/ui/about.h"
+#include "shell/ui/singleinstances.h"
 #include "terminal/ui/portinasetus.h"
 #include "terminal/ui/terminaali.h"
 
@@ -35,17 +35,23 @@ using terminal::Tterminaali;
 namespace {
 // The "&Window" menu's own entries: Cascade, Tile, separator, Redraw, separator.
 constexpr int kFixedWindowEntries = 5;
-constexpr int kResumeDelayMs = 800;
+
+QString ShortHint(const QString& hint) {
+    int bar = hint.indexOf('|');
+    return bar >= 0 ? hint.left(bar) : hint;
+}
 
 void SplitHint(QAction* action, const QString& hint) {
     int bar = hint.indexOf('|');
-    action->setToolTip(bar >= 0 ? hint.left(bar) : hint);
+    action->setToolTip(ShortHint(hint));
     action->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
 }
 }  // namespace
 
 TPohjafrm::TPohjafrm(std::vector<std::string> arguments, QWidget* parent)
-    : QMainWindow(parent), arguments_(std::move(arguments)) {
+    : QMainWindow(parent),
+      arguments_(std::move(arguments)),
+      buttonStates_([this] { RefreshButtons(); }) {
     setObjectName("Pohjafrm");
     setWindowTitle(kMainCaption);
     setWindowIcon(QIcon(":/icons/kelmor.svg"));
@@ -61,15 +67,20 @@ TPohjafrm::TPohjafrm(std::vector<std::string> arguments, QWidget* parent)
     BuildToolBar();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (Tterminaali* t = ActiveTerminal()) t->SetFocused(s == Qt::ApplicationActive);
+        if (s == Qt::ApplicationActive) ApplicationActivated();
     });
+    registry_.onEntriesChanged = [this] { RebuildWindowEntries(); };
     FormCreate();
     ConnectPowerEvents();
+    // The application-wide windows, in their order, after the main window.
+    CreateSingleInstances(*this, instances_);
 }
 
 TPohjafrm::~TPohjafrm() {
     closing_ = true;
     // Terminals still talk to the main window while they close.
     for (QMdiSubWindow* sub : mdi_->subWindowList()) delete sub;
+    registry_.onEntriesChanged = nullptr;
 }
 
 QAction* TPohjafrm::AddEntry(QMenu* menu, const QString& name, const QString& caption,
@@ -88,15 +99,15 @@ void TPohjafrm::BuildMenus() {
     AddEntry(modeMenu_, "OpenTerminal", "&Open terminal", "Open new terminal window.",
              &TPohjafrm::OpenTerminalCommand);
     AddEntry(modeMenu_, "SingleModemSetup", "&Single modem setup",
-             "Single Setup|Setup properties for single modem.", &TPohjafrm::NotAvailable);
+             "Single Setup|Setup properties for single modem.", &TPohjafrm::SingleModemCommand);
     AddEntry(modeMenu_, "RoutingSetup", "&Routing setup", "Designing routes and setting up modems.",
-             &TPohjafrm::NotAvailable);
+             &TPohjafrm::RoutingSetupCommand);
     AddEntry(modeMenu_, "FlashUpdate", "&Flash update", "Flash new software to the modem.",
-             &TPohjafrm::NotAvailable);
+             &TPohjafrm::FlashUpdateCommand);
     AddEntry(modeMenu_, "MultiFlash", "&MultiFlash", "Flashing multiply modems.",
-             &TPohjafrm::NotAvailable);
+             &TPohjafrm::MultiFlash1Command);
     AddEntry(modeMenu_, "MultiFlash2", "M&ultiFlash 2", "Flashing multiply modems 2.",
-             &TPohjafrm::NotAvailable);
+             &TPohjafrm::MultiFlash2Command);
     AddEntry(modeMenu_, "MakeSmf", "Make smf", "Muodostaa excel tiedostosta smf tiedoston.",
              &TPohjafrm::MakeSmfCommand)
         ->setVisible(false);
@@ -117,8 +128,7 @@ void TPohjafrm::BuildMenus() {
     AddEntry(windowMenu_, "Cascade", "&Cascade", "Cascade windows.", &TPohjafrm::CascadeCommand);
     AddEntry(windowMenu_, "Tile", "&Tile", "Tile windows.", &TPohjafrm::TileCommand);
     windowMenu_->addSeparator();
-    // Redraws the designer's drawing; there is none to redraw in this build.
-    AddEntry(windowMenu_, "Redraw", "&Redraw", "Redraw graph window", nullptr);
+    AddEntry(windowMenu_, "Redraw", "&Redraw", "Redraw graph window", &TPohjafrm::RedrawCommand);
     windowMenu_->addSeparator();
 
     helpMenu_ = menuBar()->addMenu("&Help");
@@ -129,9 +139,14 @@ void TPohjafrm::BuildMenus() {
 
 QAction* TPohjafrm::AddButton(const QString& name, const QString& icon, const QString& hint,
                               void (TPohjafrm::*command)()) {
-    QAction* action = toolBar_->addAction(QIcon(":/icons/" + icon + ".svg"), name);
+    // The button's text is its short hint, which screen readers read as its name.
+    QAction* action = toolBar_->addAction(QIcon(":/icons/" + icon + ".svg"), ShortHint(hint));
     action->setObjectName(name);
     SplitHint(action, hint);
+    if (QWidget* button = toolBar_->widgetForAction(action)) {
+        button->setObjectName(name);
+        button->setAccessibleName(ShortHint(hint));
+    }
     connect(action, &QAction::triggered, this, command);
     buttons_[name] = action;
     return action;
@@ -156,15 +171,17 @@ void TPohjafrm::BuildToolBar() {
               &TPohjafrm::ProgramCommand)
         ->setEnabled(false);
     AddButton("DrawingBtn", "drawing", "Routing setup|Design routes and set up the modems.",
-              &TPohjafrm::NotAvailable);
+              &TPohjafrm::RoutingSetupCommand);
     AddButton("SingleModemBtn", "singlemodem",
-              "Single modem setup|Setup properties for single modem.", &TPohjafrm::NotAvailable);
-    AddButton("FlashBtn", "flash", "Flash update|Update Flash to modem.", &TPohjafrm::NotAvailable);
+              "Single modem setup|Setup properties for single modem.",
+              &TPohjafrm::SingleModemCommand);
+    AddButton("FlashBtn", "flash", "Flash update|Update Flash to modem.",
+              &TPohjafrm::FlashUpdateCommand);
     AddButton("FlashmBtn", "flashm", "Multi Flash|Flashing multiply modems.",
-              &TPohjafrm::NotAvailable)
+              &TPohjafrm::MultiFlash1Command)
         ->setVisible(false);
     AddButton("Flashm2Btn", "flashm2", "Multi Flash 2|Flashing multiply modems 2.",
-              &TPohjafrm::NotAvailable)
+              &TPohjafrm::MultiFlash2Command)
         ->setVisible(false);
     AddButton("CopyBtn", "copy", "Copy|Copy selected text to clipboard.", &TPohjafrm::CopyCommand);
     AddButton("PasteBtn", "paste", "Paste|Paste contents of the clipboard to current insert point.",
@@ -186,7 +203,25 @@ void TPohjafrm::BuildToolBar() {
     factoryLabel_->setStyleSheet("color: #ff0000;");
     factoryLabel_->setContentsMargins(0, 4, 8, 0);
     toolBar_->addWidget(factoryLabel_)->setVisible(false);
+    RefreshButtons();
 }
+
+void TPohjafrm::RefreshButtons() {
+    for (int i = 0; i < kToolButtonCount; ++i) {
+        auto b = static_cast<ToolButton>(i);
+        if (QAction* a = Button(b)) a->setEnabled(buttonStates_.Enabled(b));
+    }
+}
+
+std::unique_ptr<ToolButtonLock> TPohjafrm::LockToolButtons(std::vector<ToolButton> buttons) {
+    return buttonStates_.Lock(std::move(buttons));
+}
+
+StatusLog& TPohjafrm::Status() {
+    return instances_.status ? *instances_.status : static_cast<StatusLog&>(noStatus_);
+}
+
+platform::Prompter& TPohjafrm::Prompter() { return platform::DefaultPrompter(); }
 
 QAction* TPohjafrm::Button(const QString& name) const {
     auto it = buttons_.find(name);
@@ -238,7 +273,7 @@ void TPohjafrm::RemoteFlash() {
             "firmware file.");
         return;
     }
-    NotAvailable();
+    RemoteFlashCommand(request);
 }
 
 bool TPohjafrm::SaveSettings() {
@@ -271,13 +306,7 @@ void TPohjafrm::ExitCommand() { close(); }
 
 // ---- terminals ----
 
-terminal::Tportinasetus& TPohjafrm::PortSettingsDialog() {
-    if (portSettings_ == nullptr) {
-        ownPortSettings_ = std::make_unique<terminal::Tportinasetus>(this);
-        portSettings_ = ownPortSettings_.get();
-    }
-    return *portSettings_;
-}
+terminal::Tportinasetus& TPohjafrm::PortSettingsDialog() { return *instances_.portSettings; }
 
 Tterminaali* TPohjafrm::OpenTerminalWindow() {
     auto* terminal = new Tterminaali(*this);
@@ -285,107 +314,57 @@ Tterminaali* TPohjafrm::OpenTerminalWindow() {
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->resize(550, 306);
     toolBar_->setVisible(true);
-    ++terminalCount_;
+    registry_.TerminalOpened(terminal);
     sub->show();
     return terminal;
 }
 
 void TPohjafrm::RegisterTerminal(Tterminaali* terminal, const QString& caption) {
-    QAction* entry = windowMenu_->addAction(caption);
-    entry->setStatusTip("Open window " + caption);
-    entry->setToolTip("Open window " + caption);
-    entry->setData(QVariant::fromValue(static_cast<QObject*>(terminal)));
-    QPointer<Tterminaali> target(terminal);
-    connect(entry, &QAction::triggered, this, [this, target] {
-        if (!target) return;
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(target->parentWidget())) {
-            if (sub->isMinimized()) sub->showNormal();
-            mdi_->setActiveSubWindow(sub);
-        }
-    });
-    for (auto& slot : terminals_) {
-        if (!slot) {
-            slot = terminal;
-            break;
-        }
-    }
+    registry_.RegisterTerminal(terminal, caption.toStdString());
 }
 
 void TPohjafrm::UnregisterTerminal(Tterminaali* terminal, const QString& /*caption*/) {
-    QList<QAction*> actions = windowMenu_->actions();
-    for (int i = kFixedWindowEntries; i < actions.size(); ++i) {
-        if (actions[i]->data().value<QObject*>() == terminal) {
-            windowMenu_->removeAction(actions[i]);
-            actions[i]->deleteLater();
-            break;
-        }
-    }
-    for (auto& slot : terminals_)
-        if (slot == terminal) slot = nullptr;
+    registry_.UnregisterTerminal(terminal);
 }
 
 void TPohjafrm::RenameTerminal(const QString& oldCaption, const QString& newCaption) {
-    QList<QAction*> actions = windowMenu_->actions();
-    for (int i = kFixedWindowEntries; i < actions.size(); ++i) {
-        if (actions[i]->text() == oldCaption) {
-            actions[i]->setText(newCaption);
-            actions[i]->setStatusTip("Open window " + newCaption);
-            actions[i]->setToolTip("Open window " + newCaption);
-            return;
-        }
+    registry_.RenameTerminal(oldCaption.toStdString(), newCaption.toStdString());
+}
+
+// The Window menu's terminal entries follow the registry, in its order.
+void TPohjafrm::RebuildWindowEntries() {
+    for (const QPointer<QAction>& a : terminalEntries_) {
+        if (!a) continue;
+        windowMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    terminalEntries_.clear();
+    for (const TerminalRegistry::WindowEntry& e : registry_.Entries()) {
+        const QString caption = QString::fromStdString(e.caption);
+        QAction* entry = windowMenu_->addAction(caption);
+        entry->setStatusTip("Open window " + caption);
+        entry->setToolTip("Open window " + caption);
+        ShellTerminal* target = e.terminal;
+        connect(entry, &QAction::triggered, this, [this, target] {
+            for (const auto& current : registry_.Entries())
+                if (current.terminal == target) return target->BringToFront();
+        });
+        terminalEntries_.push_back(entry);
     }
 }
 
-void TPohjafrm::MirrorKey(Tterminaali* source, uint8_t ch) {
-    for (const auto& slot : terminals_) {
-        if (!slot || slot == source || !slot->Core().Options().mirror) continue;
-        QPointer<Tterminaali> target = slot;
-        QMetaObject::invokeMethod(
-            target,
-            [target, ch] {
-                if (target) target->TypedCharacter(ch, true);
-            },
-            Qt::QueuedConnection);
-    }
-}
+void TPohjafrm::MirrorKey(Tterminaali* source, uint8_t ch) { registry_.MirrorKey(source, ch); }
 
 void TPohjafrm::MirrorBlock(Tterminaali* source, const std::vector<uint8_t>& bytes) {
-    for (const auto& slot : terminals_) {
-        if (!slot || slot == source || !slot->Core().Options().mirror) continue;
-        slot->SendBlock(bytes, true);
-    }
+    registry_.MirrorBlock(source, bytes);
 }
 
 void TPohjafrm::ReleasePort(int portIndex) {
-    if (mdi_->subWindowList().size() < 2) return;
-    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-        auto* t = qobject_cast<Tterminaali*>(sub->widget());
-        if (t && static_cast<int>(t->Port().Portin_nro()) == portIndex) t->PortReleased();
-    }
+    registry_.ReleasePort(portIndex, static_cast<int>(mdi_->subWindowList().size()));
 }
 
 void TPohjafrm::ReacquirePort(int portIndex) {
-    if (mdi_->subWindowList().size() < 2) return;
-    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-        auto* t = qobject_cast<Tterminaali*>(sub->widget());
-        if (t && static_cast<int>(t->Port().Portin_nro()) == portIndex && t->ClosePortVisible())
-            t->PortReacquired();
-    }
-}
-
-void TPohjafrm::SuspendPorts() {
-    for (QMdiSubWindow* sub : mdi_->subWindowList())
-        if (auto* t = qobject_cast<Tterminaali*>(sub->widget())) t->PortReleased();
-}
-
-void TPohjafrm::ResumePorts() {
-    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-        if (auto* t = qobject_cast<Tterminaali*>(sub->widget())) {
-            // Adapters need a moment after resume before they accept an open.
-            clock_->Sleep(kResumeDelayMs);
-            t->PortReacquired();
-        }
-    }
+    registry_.ReacquirePort(portIndex, static_cast<int>(mdi_->subWindowList().size()));
 }
 
 void TPohjafrm::PrepareForSleep(bool start) {
@@ -406,21 +385,20 @@ void TPohjafrm::ConnectPowerEvents() {
 }
 
 void TPohjafrm::TerminalClosed(Tterminaali* terminal) {
-    if (terminalCount_ > 0) --terminalCount_;
+    registry_.TerminalClosed(terminal);
     if (activeTerminal_ == terminal) activeTerminal_ = nullptr;
-    buttons_["SetupBtn"]->setEnabled(false);
-    buttons_["ProgramBtn"]->setEnabled(false);
-    buttons_["FlashmBtn"]->setEnabled(true);
-    if (terminalCount_ == 0) {
-        buttons_["DrawingBtn"]->setEnabled(true);
-        buttons_["SingleModemBtn"]->setEnabled(true);
-        buttons_["FlashBtn"]->setEnabled(true);
-    }
+    buttonStates_.TerminalClosed(registry_.TerminalCount());
 }
 
 Tterminaali* TPohjafrm::ActiveTerminal() const {
     QMdiSubWindow* sub = mdi_->activeSubWindow();
     return sub ? qobject_cast<Tterminaali*>(sub->widget()) : nullptr;
+}
+
+QWidget* TPohjafrm::ActiveOtherChild() const {
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    if (sub == nullptr || qobject_cast<Tterminaali*>(sub->widget())) return nullptr;
+    return sub->widget();
 }
 
 void TPohjafrm::SubWindowActivated(QMdiSubWindow* window) {
@@ -430,11 +408,7 @@ void TPohjafrm::SubWindowActivated(QMdiSubWindow* window) {
     activeTerminal_ = terminal;
     if (terminal) {
         terminal->SetFocused(true);
-        buttons_["SetupBtn"]->setEnabled(true);
-        buttons_["ProgramBtn"]->setEnabled(true);
-        buttons_["DrawingBtn"]->setEnabled(false);
-        buttons_["SingleModemBtn"]->setEnabled(false);
-        buttons_["FlashBtn"]->setEnabled(false);
+        buttonStates_.TerminalActivated();
     }
     UseMenusOf(terminal);
 }
@@ -477,6 +451,41 @@ void TPohjafrm::LoaderToHexCommand() {
 
 void TPohjafrm::NotAvailable() { platform::DefaultPrompter().Message(kNotAvailable); }
 
+// ---- commands of windows still to come: one function each ----
+
+// The designer in routing mode ("&Routing setup" of either menu, DrawingBtn).
+void TPohjafrm::RoutingSetupCommand() { NotAvailable(); }
+
+// The designer in single-modem mode ("&Single modem setup" of either menu, SingleModemBtn).
+void TPohjafrm::SingleModemCommand() { NotAvailable(); }
+
+// The single flash dialog: brought to the front, or created and centred.
+void TPohjafrm::FlashUpdateCommand() { NotAvailable(); }
+
+// The multi flash dialog of a kind: brought to the front, or created and centred.
+void TPohjafrm::MultiFlashCommand(MultiFlashKind /*kind*/) { NotAvailable(); }
+
+// A start with the remote-flash code: the MultiFlash command, then the dialog's remote start.
+void TPohjafrm::RemoteFlashCommand(const RemoteFlashRequest& /*request*/) { NotAvailable(); }
+
+// "&Redraw": the active designer redraws its drawing.
+void TPohjafrm::RedrawCommand() { NotAvailable(); }
+
+// Copy and Paste with the designer active: its node pop-up menu's "&Copy".
+void TPohjafrm::DesignerCopyCommand() { NotAvailable(); }
+
+// Print with the designer active: its graph print command.
+void TPohjafrm::DesignerPrintCommand() { NotAvailable(); }
+
+// Shift+Ctrl+click on the tool bar: the buffer settings dialog (Instances().bufferSettings)
+// for the active terminal's port.
+void TPohjafrm::BufferSettingsCommand(Tterminaali* /*terminal*/) { NotAvailable(); }
+
+// The application became active: the active designer is told so.
+void TPohjafrm::ApplicationActivated() {}
+
+// ---- commands ----
+
 void TPohjafrm::SetupCommand() {
     if (Tterminaali* t = ActiveTerminal()) t->Settings();
 }
@@ -487,16 +496,27 @@ void TPohjafrm::ProgramCommand() {
 
 void TPohjafrm::CopyCommand() {
     if (mdi_->subWindowList().isEmpty()) return;
-    if (Tterminaali* t = ActiveTerminal(); t && buttons_["OpenBtn"]->isEnabled()) t->Copy();
+    const bool openEnabled = buttons_["OpenBtn"]->isEnabled();
+    if (Tterminaali* t = ActiveTerminal(); t && openEnabled)
+        t->Copy();
+    else if (!openEnabled && ActiveOtherChild())
+        DesignerCopyCommand();
 }
 
 void TPohjafrm::PasteCommand() {
     if (mdi_->subWindowList().isEmpty()) return;
-    if (Tterminaali* t = ActiveTerminal(); t && buttons_["OpenBtn"]->isEnabled()) t->Paste();
+    const bool openEnabled = buttons_["OpenBtn"]->isEnabled();
+    if (Tterminaali* t = ActiveTerminal(); t && openEnabled)
+        t->Paste();
+    else if (!openEnabled && ActiveOtherChild())
+        DesignerCopyCommand();
 }
 
 void TPohjafrm::PrintCommand() {
-    if (Tterminaali* t = ActiveTerminal()) t->Print();
+    if (Tterminaali* t = ActiveTerminal())
+        t->Print();
+    else if (ActiveOtherChild())
+        DesignerPrintCommand();
 }
 
 void TPohjafrm::PrinterSetup() {
@@ -505,11 +525,11 @@ void TPohjafrm::PrinterSetup() {
 }
 
 void TPohjafrm::AboutCommand() {
-    if (about_ == nullptr) about_ = new Taboutfrm(this);
-    about_->adjustSize();
-    about_->move(x() + width() / 2 - about_->width() / 2,
-                 y() + height() / 2 - about_->height() / 2);
-    about_->exec();
+    QDialog* about = instances_.about;
+    if (about == nullptr) return;
+    about->adjustSize();
+    about->move(x() + width() / 2 - about->width() / 2, y() + height() / 2 - about->height() / 2);
+    about->exec();
 }
 
 void TPohjafrm::CascadeCommand() { mdi_->cascadeSubWindows(); }
@@ -525,12 +545,12 @@ QMenu* TPohjafrm::ClientPopup() {
     QList<QMdiSubWindow*> children = mdi_->subWindowList(QMdiArea::CreationOrder);
     if (children.isEmpty()) {
         add("&Open terminal", &TPohjafrm::OpenTerminalCommand);
-        add("&Routing setup", &TPohjafrm::NotAvailable);
-        add("&Single modem setup", &TPohjafrm::NotAvailable);
-        add("&Flash update", &TPohjafrm::NotAvailable);
+        add("&Routing setup", &TPohjafrm::RoutingSetupCommand);
+        add("&Single modem setup", &TPohjafrm::SingleModemCommand);
+        add("&Flash update", &TPohjafrm::FlashUpdateCommand);
         if (factoryMode_) {
-            add("&MultiFlash", &TPohjafrm::NotAvailable);
-            add("MultiFlash 2", &TPohjafrm::NotAvailable);
+            add("&MultiFlash", &TPohjafrm::MultiFlash1Command);
+            add("MultiFlash 2", &TPohjafrm::MultiFlash2Command);
         }
         return clientPopup_;
     }
@@ -552,8 +572,7 @@ bool TPohjafrm::eventFilter(QObject* watched, QEvent* event) {
         Qt::KeyboardModifiers both = Qt::ShiftModifier | Qt::ControlModifier;
         if (mouse->button() == Qt::LeftButton && (mouse->modifiers() & both) == both &&
             ActiveTerminal()) {
-            // The buffer settings dialog of the active terminal.
-            NotAvailable();
+            BufferSettingsCommand(ActiveTerminal());
             return true;
         }
     }

@@ -1,16 +1,18 @@
 #pragma once
-// The main window: the MDI frame with menus, tool bar and status bar, the list of open
-// terminals, port hand-over between windows and power events.
+// The main window: the MDI frame with menus, tool bar and status bar. It offers the shell
+// services to every other window; the terminal list and port broker (TerminalRegistry) and the
+// tool-button rules (ToolButtonStates) are logic it hosts.
 #include <QMainWindow>
 #include <QPointer>
 #include <QPrinter>
-#include <array>
 #include <map>
 #include <memory>
 #include <vector>
 
-#include "platform/clock.h"
+#include "shell/shellservices.h"
 #include "shell/shellsettings.h"
+#include "shell/terminalregistry.h"
+#include "shell/toolbuttonstates.h"
 #include "terminal/ui/terminalhost.h"
 
 class QAction;
@@ -27,64 +29,68 @@ class Tportinasetus;
 
 namespace kelmor::shell {
 
-class Taboutfrm;
-
-class TPohjafrm : public QMainWindow, public terminal::TerminalHost {
+class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public ShellServices {
     Q_OBJECT
   public:
-    static constexpr int kTerminalSlots = 10;
+    static constexpr int kTerminalSlots = TerminalRegistry::kSlots;
 
-    // arguments: the command line without the program name.
+    // arguments: the command line without the program name. Creates the start-up windows
+    // (singleinstances.cpp) after itself.
     explicit TPohjafrm(std::vector<std::string> arguments = {}, QWidget* parent = nullptr);
     ~TPohjafrm() override;
 
-    // The application-wide dialogs, created after the main window.
-    void SetAboutBox(Taboutfrm* about) { about_ = about; }
-    void SetPortSettingsDialog(terminal::Tportinasetus* dialog) { portSettings_ = dialog; }
-
-    // State read by other windows.
+    // ---- ShellServices ----
     bool FactoryMode() const override { return factoryMode_; }
-    bool DsrOption() const { return dsrOption_; }
-    int TerminalCount() const { return terminalCount_; }
-    const std::string& LoaderPath() const { return loaderPath_; }
-    const std::array<QPointer<terminal::Tterminaali>, kTerminalSlots>& Terminals() const {
-        return terminals_;
-    }
+    bool DsrOption() const override { return dsrOption_; }
+    int TerminalCount() const override { return registry_.TerminalCount(); }
+    void ReleasePort(int portIndex) override;
+    void ReacquirePort(int portIndex) override;
+    void OpenTerminal() override { OpenTerminalWindow(); }
+    void OpenMultiFlash(MultiFlashKind kind) override { MultiFlashCommand(kind); }
+    [[nodiscard]] std::unique_ptr<ToolButtonLock> LockToolButtons(
+        std::vector<ToolButton> buttons) override;
+    QPrinter& Printer() override { return printer_; }
+    void PrinterSetup() override;
+    StatusLog& Status() override;
+    platform::Prompter& Prompter() override;
 
-    // Tool buttons and menu entries by object name ("OpenBtn", "&Cascade" entries by name).
-    QAction* Button(const QString& name) const;
-    QAction* MenuEntry(const QString& name) const;
-    QMenu* WindowMenu() const { return windowMenu_; }
-    QMenu* ModeMenu() const { return modeMenu_; }
-    QLabel* FactoryLabel() const { return factoryLabel_; }
-    QMdiArea* MdiArea() const { return mdi_; }
-    // The pop-up menu the client area shows now (rebuilt for the open children).
-    QMenu* ClientPopup();
-
-    // Operations for other windows.
+    // ---- TerminalHost ----
     void RegisterTerminal(terminal::Tterminaali* terminal, const QString& caption) override;
     void UnregisterTerminal(terminal::Tterminaali* terminal, const QString& caption) override;
     void RenameTerminal(const QString& oldCaption, const QString& newCaption) override;
     void MirrorKey(terminal::Tterminaali* source, uint8_t ch) override;
     void MirrorBlock(terminal::Tterminaali* source, const std::vector<uint8_t>& bytes) override;
-    void ReleasePort(int portIndex);
-    void ReacquirePort(int portIndex);
-    void SuspendPorts();
-    void ResumePorts();
-
-    // Commands.
-    terminal::Tterminaali* OpenTerminalWindow();
-    void OpenTerminal() override { OpenTerminalWindow(); }
     void RequestExit() override;
-    void PrinterSetup() override;
-    QPrinter& Printer() override { return printer_; }
     void NotAvailable() override;
     void TerminalClosed(terminal::Tterminaali* terminal) override;
     terminal::Tportinasetus& PortSettingsDialog() override;
+    terminal::SingleInstances& Instances() override { return instances_; }
+    ShellServices& Services() override { return *this; }
     QPoint MainOrigin() const override { return pos(); }
+    QRect MainGeometry() const override { return frameGeometry(); }
 
+    // ---- state and parts, for the program and tests ----
+    const std::string& LoaderPath() const { return loaderPath_; }
+    TerminalRegistry& Registry() { return registry_; }
+    const TerminalRegistry& Registry() const { return registry_; }
+    const ToolButtonStates& ButtonStates() const { return buttonStates_; }
+    // Tool buttons and menu entries by object name ("OpenBtn", "Cascade", ...).
+    QAction* Button(const QString& name) const;
+    QAction* Button(ToolButton button) const { return Button(ToolButtonName(button)); }
+    QAction* MenuEntry(const QString& name) const;
+    QMenu* WindowMenu() const { return windowMenu_; }
+    QMenu* ModeMenu() const { return modeMenu_; }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QLabel* FactoryLabel() const { return factoryLabel_; }
+    QMdiArea* MdiArea() const { return mdi_; }
+    // The pop-up menu the client area shows now (rebuilt for the open children).
+    QMenu* ClientPopup();
     terminal::Tterminaali* ActiveTerminal() const;
-    void SetClock(platform::Clock* clock) { clock_ = clock; }
+
+    terminal::Tterminaali* OpenTerminalWindow();
+    // Power events: close every terminal's port; reopen them one by one, 800 ms apart.
+    void SuspendPorts() { registry_.SuspendPorts(); }
+    void ResumePorts() { registry_.ResumePorts(); }
     // The settings file is written as on closing.
     bool SaveSettings();
 
@@ -108,19 +114,36 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost {
     void SubWindowActivated(QMdiSubWindow* window);
     void UseMenusOf(terminal::Tterminaali* terminal);
     void ConnectPowerEvents();
+    void RefreshButtons();
+    void RebuildWindowEntries();
+    // The active child when it is not a terminal (the designer, a flash window).
+    QWidget* ActiveOtherChild() const;
 
+    // ---- commands: one function each ----
+    void OpenTerminalCommand() { OpenTerminalWindow(); }
+    void RoutingSetupCommand();
+    void SingleModemCommand();
+    void FlashUpdateCommand();
+    void MultiFlashCommand(MultiFlashKind kind);
+    void MultiFlash1Command() { MultiFlashCommand(MultiFlashKind::MultiFlash); }
+    void MultiFlash2Command() { MultiFlashCommand(MultiFlashKind::MultiFlash2); }
+    void RemoteFlashCommand(const RemoteFlashRequest& request);
+    void MakeSmfCommand();
+    void LoaderToHexCommand();
+    void ExitCommand();
+    void CascadeCommand();
+    void TileCommand();
+    void RedrawCommand();
+    void AboutCommand();
     void SetupCommand();
     void ProgramCommand();
     void CopyCommand();
     void PasteCommand();
     void PrintCommand();
-    void AboutCommand();
-    void MakeSmfCommand();
-    void LoaderToHexCommand();
-    void CascadeCommand();
-    void TileCommand();
-    void ExitCommand();
-    void OpenTerminalCommand() { OpenTerminalWindow(); }
+    void DesignerCopyCommand();
+    void DesignerPrintCommand();
+    void BufferSettingsCommand(terminal::Tterminaali* terminal);
+    void ApplicationActivated();
 
     std::vector<std::string> arguments_;
     QMdiArea* mdi_ = nullptr;
@@ -132,18 +155,17 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost {
     QLabel* factoryLabel_ = nullptr;
     std::map<QString, QAction*> buttons_;
     std::map<QString, QAction*> entries_;
-    std::array<QPointer<terminal::Tterminaali>, kTerminalSlots> terminals_;
+    QList<QPointer<QAction>> terminalEntries_;
     QPointer<terminal::Tterminaali> activeTerminal_;
     QList<QPointer<QAction>> childMenuActions_;
-    int terminalCount_ = 0;
     bool factoryMode_ = false;
     bool dsrOption_ = false;
     std::string loaderPath_ = kNoLoader;
     QPrinter printer_;
-    Taboutfrm* about_ = nullptr;
-    terminal::Tportinasetus* portSettings_ = nullptr;
-    std::unique_ptr<terminal::Tportinasetus> ownPortSettings_;
-    platform::Clock* clock_ = &platform::RealClock::Instance();
+    TerminalRegistry registry_;
+    ToolButtonStates buttonStates_;
+    terminal::SingleInstances instances_;
+    NullStatusLog noStatus_;
     bool closing_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPrintDialog>
@@ -19,6 +20,7 @@
 #include "platform/ansi.h"
 #include "platform/programdir.h"
 #include "platform/prompter.h"
+#include "shell/shellservices.h"
 #include "terminal/ui/portinasetus.h"
 
 namespace kelmor::terminal {
@@ -52,13 +54,12 @@ Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent),
     display_->onLogChanged = [this](bool on, uint64_t total) { ShowLogIndicator(on, total); };
 
     text_->onCharacter = [this](uint8_t ch) { TypedCharacter(ch); };
-    text_->onScriptKey = [this](int n) {
-        if (scriptSender) scriptSender(n, this);
-    };
+    text_->onScriptKey = [this](int n) { ScriptKey(n); };
     text_->onFocusChanged = [this](bool f) { focused_ = f; };
     text_->onPopup = [this](const QPoint& pos) { popup_->popup(pos); };
     core_->onMirrorBlock = [this](std::vector<uint8_t> bytes) { host_.MirrorBlock(this, bytes); };
     core_->onDeviceLost = [this] { DeviceLost(); };
+    core_->onPortChanged = [this](PortChange) { PortChanged(); };
     BuildMenus();
 }
 
@@ -71,6 +72,8 @@ Tterminaali::~Tterminaali() {
     text_->onFocusChanged = nullptr;
     text_->onPopup = nullptr;
     display_->onLogChanged = nullptr;
+    core_->onPortChanged = nullptr;
+    core_->onDeviceLost = nullptr;
 }
 
 QAction* Tterminaali::AddAction(QMenu* menu, const QString& name, const QString& caption,
@@ -96,18 +99,18 @@ void Tterminaali::BuildMenus() {
     modeMenu_->menuAction()->setStatusTip(
         "New terminal, Settings, Close terminal, Transmit, Exit.");
     AddAction(modeMenu_, "OpenTerminal", "&Open terminal", "Opern new terminalwindow",
-              [this] { host_.OpenTerminal(); });
+              [this] { host_.Services().OpenTerminal(); });
     AddAction(modeMenu_, "Settings", "&Settings", "Settings for serialport.",
               [this] { Settings(); });
     AddAction(modeMenu_, "Transmit", "&Transmit", "Open transmit window.",
-              [this] { host_.NotAvailable(); });
+              [this] { TransmitCommand(); });
     AddAction(modeMenu_, "ScriptSetup", "Scr&ipt setup",
               "You can define your own script text. Short cut to use these text is shift-F#.",
-              [this] { host_.NotAvailable(); });
+              [this] { ScriptSetupCommand(); });
     AddAction(modeMenu_, "MultiFlash", "MultiFlash", "Flash many modes at same time.",
-              [this] { host_.NotAvailable(); });
+              [this] { MultiFlashCommand(); });
     AddAction(modeMenu_, "RadioTest", "Radio test", "Start radio test by sendin continuous data.",
-              [this] { host_.NotAvailable(); });
+              [this] { RadioTestCommand(); });
     modeMenu_->addSeparator();
     logAction_ = AddAction(modeMenu_, "LogFile", "&Log file..", "Save received data to log file.",
                            [this] { LogFileCommand(); });
@@ -116,7 +119,7 @@ void Tterminaali::BuildMenus() {
     AddAction(modeMenu_, "Print", "&Print..", "Print terminal window contents.",
               [this] { Print(); });
     AddAction(modeMenu_, "PrinterSetup", "P&rinter setup..", "Changes the printer setup.",
-              [this] { host_.PrinterSetup(); });
+              [this] { host_.Services().PrinterSetup(); });
     modeMenu_->addSeparator();
     AddAction(modeMenu_, "CloseTerminal", "&Close terminal", "Close terminal window.", [this] {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
@@ -126,7 +129,7 @@ void Tterminaali::BuildMenus() {
     });
     AddAction(modeMenu_, "Exit", "E&xit", "Exit program.", [this] { host_.RequestExit(); });
     connect(modeMenu_, &QMenu::aboutToShow, this, [this] {
-        bool factory = host_.FactoryMode();
+        bool factory = host_.Services().FactoryMode();
         for (const char* name : {"MultiFlash", "RadioTest"}) {
             Action(name)->setVisible(factory);
             Action(name)->setEnabled(factory);
@@ -144,10 +147,10 @@ void Tterminaali::BuildMenus() {
     AddAction(popup_, "PopupSettings", "Settings", "Settings for serialport.",
               [this] { Settings(); });
     AddAction(popup_, "PopupTransmit", "Transmit", "Open transmit window.",
-              [this] { host_.NotAvailable(); });
+              [this] { TransmitCommand(); });
     AddAction(popup_, "PopupScriptSetup", "Scr&ipt setup",
               "You can define your own script text. Short cut to use these text is shift-F#.",
-              [this] { host_.NotAvailable(); });
+              [this] { ScriptSetupCommand(); });
     AddAction(popup_, "Clear", "Clear", "Clear window buffer.", [this] { ClearArea(); });
     popup_->addSeparator();
     AddAction(popup_, "ProgSettings", "Prog settings",
@@ -177,6 +180,7 @@ void Tterminaali::Settings(bool firstShow) {
         UpdateProgramEntry();
     }
     if (!firstShow) return;
+    settingsPending_ = false;
     if (result != QDialog::Accepted || !core_->Port().IsOpen()) {
         // A new terminal without its port is no terminal: close it again.
         QTimer::singleShot(0, this, [this] {
@@ -232,8 +236,7 @@ void Tterminaali::Copy() { text_->copy(); }
 void Tterminaali::Paste() {
     QString text = QApplication::clipboard()->text();
     if (text.isEmpty()) return;
-    std::string bytes = platform::Utf8ToAnsi(text.toStdString());
-    SendBlock(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    SendBlock(PasteBytes(platform::Utf8ToAnsi(text.toStdString())));
 }
 
 void Tterminaali::ClearArea() { text_->clear(); }
@@ -241,7 +244,7 @@ void Tterminaali::ClearArea() { text_->clear(); }
 void Tterminaali::SelectAll() { text_->selectAll(); }
 
 void Tterminaali::Print() {
-    QPrinter& printer = host_.Printer();
+    QPrinter& printer = host_.Services().Printer();
     QPrintDialog dialog(&printer, this);
     bool selection = text_->textCursor().hasSelection();
     dialog.setOption(QAbstractPrintDialog::PrintSelection, selection);
@@ -303,33 +306,76 @@ void Tterminaali::SetGrey(bool grey) {
 
 bool Tterminaali::ClosePortVisible() const { return Action("ClosePort")->isVisible(); }
 
-void Tterminaali::ClosePortCommand() {
-    core_->ClosePort();
-    SetGrey(true);
-    Action("ClosePort")->setVisible(false);
-    Action("OpenPort")->setVisible(true);
+void Tterminaali::ClosePortCommand() { core_->ClosePort(PortChange::User); }
+
+void Tterminaali::OpenPortCommand() { core_->OpenPort(PortChange::User); }
+
+// Grey while the port is held closed; "Open port" offered while only the user can open it.
+void Tterminaali::PortChanged() {
+    SetGrey(!core_->Port().IsOpen());
+    const bool userClosed = core_->UserClosed();
+    Action("ClosePort")->setVisible(!userClosed);
+    Action("OpenPort")->setVisible(userClosed);
 }
 
-void Tterminaali::OpenPortCommand() {
-    if (!core_->OpenPort()) return;
-    SetGrey(false);
-    Action("OpenPort")->setVisible(false);
-    Action("ClosePort")->setVisible(true);
+int Tterminaali::PortIndex() const { return static_cast<int>(core_->Port().Portin_nro()); }
+
+bool Tterminaali::Mirroring() const { return core_->Options().mirror; }
+
+void Tterminaali::MirrorCharacter(uint8_t ch) {
+    QPointer<Tterminaali> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, ch] {
+            if (self) self->TypedCharacter(ch, true);
+        },
+        Qt::QueuedConnection);
 }
 
-void Tterminaali::PortReleased() {
-    core_->ClosePort();
-    SetGrey(true);
+void Tterminaali::MirrorBytes(const std::vector<uint8_t>& bytes) { SendBlock(bytes, true); }
+
+void Tterminaali::ClosePortFor(shell::PortHandOver why) {
+    core_->ClosePort(why == shell::PortHandOver::Suspend ? PortChange::Suspended
+                                                         : PortChange::Released);
 }
 
-void Tterminaali::PortReacquired() {
-    if (core_->OpenPort()) SetGrey(false);
+void Tterminaali::ReopenPortAfter(shell::PortHandOver why) {
+    core_->OpenPort(why == shell::PortHandOver::Suspend ? PortChange::Resumed
+                                                        : PortChange::Reacquired);
 }
+
+bool Tterminaali::ClosedByShell() const { return core_->ClosedBy() == PortClosedBy::Shell; }
+
+void Tterminaali::BringToFront() {
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (sub == nullptr) {
+        raise();
+        return;
+    }
+    if (sub->isMinimized()) sub->showNormal();
+    if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+}
+
+// ---- other windows ----
+
+// The transmit window of this terminal (at most one).
+void Tterminaali::TransmitCommand() { host_.NotAvailable(); }
+
+// The script texts dialog (host_.Instances().scriptSetup).
+void Tterminaali::ScriptSetupCommand() { host_.NotAvailable(); }
+
+// The multi flash dialog, brought to the front or created centred on the main window.
+void Tterminaali::MultiFlashCommand() {
+    host_.Services().OpenMultiFlash(shell::MultiFlashKind::MultiFlash);
+}
+
+// The TX test window, brought to the front or created centred on the main window.
+void Tterminaali::RadioTestCommand() { host_.NotAvailable(); }
+
+// SendScript(n, this) of the script texts dialog; nothing until it exists.
+void Tterminaali::ScriptKey(int /*n*/) {}
 
 void Tterminaali::DeviceLost() {
-    SetGrey(true);
-    Action("ClosePort")->setVisible(false);
-    Action("OpenPort")->setVisible(true);
     int n = static_cast<int>(core_->Port().Portin_nro()) + 1;
     platform::DefaultPrompter().Message("COM" + std::to_string(n) +
                                         ": the device has gone (unplugged or hung up). The port "

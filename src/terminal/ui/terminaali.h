@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "shell/terminalregistry.h"
 #include "terminal/display.h"
 #include "terminal/terminalcore.h"
 #include "terminal/ui/terminalhost.h"
@@ -17,7 +18,7 @@ class QMenu;
 
 namespace kelmor::terminal {
 
-class Tterminaali : public QWidget {
+class Tterminaali : public QWidget, public shell::ShellTerminal {
     Q_OBJECT
   public:
     explicit Tterminaali(TerminalHost& host, QWidget* parent = nullptr);
@@ -48,6 +49,13 @@ class Tterminaali : public QWidget {
     void ClosePortCommand();
     void OpenPortCommand();
     void LogFileCommand();
+    // Commands that open other windows; each is filled in by the window it opens.
+    void TransmitCommand();
+    void ScriptSetupCommand();
+    void MultiFlashCommand();
+    void RadioTestCommand();
+    // Shift+F1 … F12: script text n (1 … 12) of the script texts dialog.
+    void ScriptKey(int n);
     // Starts the log on a path without the save dialog.
     bool StartLog(const QString& path);
 
@@ -59,17 +67,24 @@ class Tterminaali : public QWidget {
     void SetFocused(bool focused) { focused_ = focused; }
     bool Focused() const { return focused_; }
 
-    // Port closed or reopened by the main window (release, suspend) and the grey text area.
-    void PortReleased();
-    void PortReacquired();
+    // The grey text area while the port is held closed.
     void SetGrey(bool grey);
     bool Grey() const { return grey_; }
     bool ClosePortVisible() const;
 
+    // The main window's registry and port broker (shell::ShellTerminal).
+    int PortIndex() const override;
+    bool Mirroring() const override;
+    void MirrorCharacter(uint8_t ch) override;
+    void MirrorBytes(const std::vector<uint8_t>& bytes) override;
+    void ClosePortFor(shell::PortHandOver why) override;
+    void ReopenPortAfter(shell::PortHandOver why) override;
+    bool ClosedByShell() const override;
+    bool SettingsPending() const override { return settingsPending_; }
+    void BringToFront() override;
+
     // Replaces the save dialog of the log command (tests).
     std::function<QString()> logFileChooser;
-    // Sends script text n (Shift+F1 … F12); given by the script window when it exists.
-    std::function<void(int n, Tterminaali* terminal)> scriptSender;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -82,6 +97,7 @@ class Tterminaali : public QWidget {
     void UpdateCaption(bool rename);
     void UpdateProgramEntry();
     void ShowLogIndicator(bool on, uint64_t total);
+    void PortChanged();
     void DeviceLost();
     void Shutdown();
 
@@ -99,6 +115,7 @@ class Tterminaali : public QWidget {
     bool focused_ = false;
     bool grey_ = false;
     bool shown_ = false;
+    bool settingsPending_ = true;  // until the first settings dialog has closed
     bool registered_ = false;
     bool closed_ = false;
 };
