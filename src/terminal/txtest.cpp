@@ -98,7 +98,8 @@ void TxTestSession::Open(const TxTestSettings& settings, const std::string& text
     ConfigureTxTestPort(port_, settings);
     sending_ = true;
     if (onSendingChanged) onSendingChanged(true);
-    port_.SetOpen(true);
+    if (!stopRequested_) port_.SetOpen(true);
+    stopRequested_ = false;
     if (!port_.IsOpen()) {
         // The port has said why; give it back to the terminals rather than write nowhere.
         stopping_ = true;
@@ -113,6 +114,7 @@ void TxTestSession::Open(const TxTestSettings& settings, const std::string& text
 }
 
 void TxTestSession::Stop() {
+    if (starting_) stopRequested_ = true;  // Cancel within the release pause
     if (!sending_ || stopping_) return;
     stopping_ = true;
     if (writer_) writer_->Terminate();

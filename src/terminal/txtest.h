@@ -100,6 +100,7 @@ class TxTestSession : public QObject {
     bool sending_ = false;
     bool starting_ = false;
     bool stopping_ = false;
+    bool stopRequested_ = false;
 };
 
 }  // namespace kelmor::terminal
