@@ -1,0 +1,264 @@
+#include "designer/paint/graphpainter.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgRenderer>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace kelmor::designer::paint {
+
+namespace {
+
+constexpr int kPictureWidth = 30;
+constexpr int kPictureHeight = 50;
+constexpr std::array<QSize, 5> kSetSizes{QSize(30, 50), QSize(45, 75), QSize(60, 100),
+                                         QSize(75, 125), QSize(90, 150)};
+
+const char* BaseName(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Master:
+            return "PMASTER";
+        case PictureKind::PrintMaster:
+            return "MASTER";
+        case PictureKind::Mobile:
+            return "MOBILE";
+        case PictureKind::Multi:
+            return "MULTI";
+        case PictureKind::Plain:
+            break;
+    }
+    return "MODEEMI";
+}
+
+const char* Drawing(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Master:
+            return ":/pictures/pmaster.svg";
+        case PictureKind::PrintMaster:
+            return ":/pictures/master.svg";
+        case PictureKind::Mobile:
+            return ":/pictures/mobile.svg";
+        case PictureKind::Multi:
+            return ":/pictures/multi.svg";
+        case PictureKind::Plain:
+            break;
+    }
+    return ":/pictures/modeemi.svg";
+}
+
+int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
+
+QPoint Map(QPoint p, const GraphStyle& s) {
+    return QPoint(Scaled(p.x(), s.scale), Scaled(p.y(), s.scale) + s.top);
+}
+
+QPolygon Map(const QPolygon& poly, const GraphStyle& s) {
+    QPolygon out(poly.size());
+    for (int i = 0; i < poly.size(); ++i) out[i] = Map(poly[i], s);
+    return out;
+}
+
+QPoint LabelPoint(const TKuvio& node) { return QPoint(node.LabelLeft(), node.LabelTop()); }
+
+QFontMetrics Metrics(const GraphStyle& style) { return QFontMetrics(style.font); }
+
+QString LabelText(const TKuvio& node) { return QString::fromLatin1(node.name.c_str()); }
+
+}  // namespace
+
+int PictureSet(double scale) {
+    if (scale <= 1.5) return 0;
+    if (scale <= 2) return 1;
+    if (scale <= 2.5) return 2;
+    if (scale <= 3) return 3;
+    return 4;
+}
+
+std::string PictureName(PictureKind kind, double scale) {
+    std::string name = BaseName(kind);
+    int set = kind == PictureKind::Master ? 0 : PictureSet(scale);
+    if (set > 0) name += std::to_string(set);
+    return name;
+}
+
+QSize PictureSize(double scale) { return kSetSizes[static_cast<size_t>(PictureSet(scale))]; }
+
+const QImage& NodePicture(PictureKind kind, double scale) {
+    static std::map<std::pair<int, int>, QImage> cache;
+    const int set = PictureSet(scale);
+    auto key = std::make_pair(static_cast<int>(kind), set);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    QImage image(kSetSizes[static_cast<size_t>(set)], QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer{QString::fromLatin1(Drawing(kind))};
+    if (renderer.isValid()) {
+        QPainter p(&image);
+        renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    }
+    return cache.emplace(key, std::move(image)).first->second;
+}
+
+PictureKind PictureFor(const TKuvio& node, bool mobileView, bool print) {
+    if (node.isMaster) return print ? PictureKind::PrintMaster : PictureKind::Master;
+    if (node.isMulti) return PictureKind::Multi;
+    if (node.isMobile && (!print || mobileView)) return PictureKind::Mobile;
+    return PictureKind::Plain;
+}
+
+LinkGeometry ComputeLink(QPoint p, QPoint c) {
+    using D = LinkGeometry::Direction;
+    LinkGeometry g;
+    if (std::abs(p.y() - c.y()) < std::abs(p.x() - c.x())) {
+        if (p.x() - c.x() <= 0) {
+            g.direction = D::ParentLeft;
+            g.start = QPoint(p.x() + 30, p.y() + 54);
+            g.end = QPoint(c.x(), c.y() + 34);
+        } else {
+            g.direction = D::ParentRight;
+            g.start = QPoint(p.x(), p.y() + 54);
+            g.end = QPoint(c.x() + 30, c.y() + 34);
+        }
+        const int midX = g.start.x() + (g.end.x() - g.start.x()) / 2;
+        g.control1 = QPoint(midX, g.start.y());
+        g.control2 = QPoint(midX, g.end.y());
+        // Along x: +1 when the link runs to the right.
+        const int d = g.direction == D::ParentLeft ? 1 : -1;
+        g.startArrow = QPolygon({QPoint(g.start.x(), g.start.y() - 6),
+                                 QPoint(g.start.x() + 6 * d, g.start.y()),
+                                 QPoint(g.start.x(), g.start.y() + 6)});
+        g.endArrow = QPolygon({QPoint(g.end.x() - 6 * d, g.end.y() - 6), g.end,
+                               QPoint(g.end.x() - 6 * d, g.end.y() + 6)});
+    } else {
+        if (p.y() - c.y() <= 0) {
+            g.direction = D::ParentAbove;
+            g.start = QPoint(p.x() + 23, p.y() + 69);
+            g.end = QPoint(c.x() + 7, c.y());
+        } else {
+            g.direction = D::ParentBelow;
+            g.start = QPoint(p.x() + 23, p.y());
+            g.end = QPoint(c.x() + 7, c.y() + 69);
+        }
+        const int midY = g.start.y() + (g.end.y() - g.start.y()) / 2;
+        g.control1 = QPoint(g.start.x(), midY);
+        g.control2 = QPoint(g.end.x(), midY);
+        const int d = g.direction == D::ParentAbove ? 1 : -1;
+        g.startArrow = QPolygon({QPoint(g.start.x() - 6, g.start.y()),
+                                 QPoint(g.start.x(), g.start.y() + 6 * d),
+                                 QPoint(g.start.x() + 6, g.start.y())});
+        g.endArrow = QPolygon({QPoint(g.end.x() - 6, g.end.y() - 6 * d), g.end,
+                               QPoint(g.end.x() + 6, g.end.y() - 6 * d)});
+    }
+    return g;
+}
+
+bool NodeShown(const TKuvio& node, const GraphStyle& style) {
+    return style.print || style.mobileView || !node.isMobile;
+}
+
+const TKuvio* LinkParent(const TKuvio& node, const GraphStyle& style) {
+    return style.mobileView ? node.mobileRouteParent : node.routeParent;
+}
+
+QRect PictureRect(const TKuvio& node, const GraphStyle& style) {
+    QSize size = style.print || style.scale != 1.0 ? PictureSize(style.scale)
+                                                   : QSize(kPictureWidth, kPictureHeight);
+    return QRect(Map(QPoint(node.left, node.top), style), size);
+}
+
+QRect LabelRect(const TKuvio& node, const GraphStyle& style) {
+    QFontMetrics fm = Metrics(style);
+    const int width = node.name.empty() ? 0 : fm.horizontalAdvance(LabelText(node));
+    if (style.print) {
+        QRect picture = PictureRect(node, style);
+        return QRect(picture.left() + picture.width() + 1,
+                     Scaled(node.LabelTop(), style.scale) + style.top - 2, width, fm.height());
+    }
+    return QRect(Map(LabelPoint(node), style),
+                 QSize(width, std::max(fm.height(), Scaled(kLabelHeight, style.scale))));
+}
+
+QRect NodeRect(const TKuvio& node, const GraphStyle& style) {
+    return PictureRect(node, style).united(LabelRect(node, style));
+}
+
+QRect FrameRect(const TKuvio& node, const GraphStyle& style) {
+    return PictureRect(node, style).adjusted(-2, -2, 2, 2);
+}
+
+QRect LinkRect(const TKuvio& parent, const TKuvio& child, const GraphStyle& style) {
+    LinkGeometry g = ComputeLink(LabelPoint(parent), LabelPoint(child));
+    QRect r = QRect(g.start, g.end).normalized().adjusted(-7, -7, 7, 7);
+    QRect mapped(Map(r.topLeft(), style), Map(r.bottomRight(), style));
+    return mapped.normalized().adjusted(-1, -1, 1, 1);
+}
+
+QRect GraphExtent(const Network& network, const GraphStyle& style) {
+    QRect extent;
+    for (const auto& node : network.nodes) {
+        if (!NodeShown(*node, style)) continue;
+        extent = extent.united(NodeRect(*node, style));
+        if (const TKuvio* parent = LinkParent(*node, style)) {
+            extent = extent.united(LinkRect(*parent, *node, style));
+        }
+    }
+    return extent;
+}
+
+void PaintLink(QPainter& painter, const TKuvio& parent, const TKuvio& child,
+               const GraphStyle& style) {
+    LinkGeometry g = ComputeLink(LabelPoint(parent), LabelPoint(child));
+    QPainterPath path(Map(g.start, style));
+    path.cubicTo(Map(g.control1, style), Map(g.control2, style), Map(g.end, style));
+    QPen pen(style.textColor, 0, style.mobileView ? Qt::DotLine : Qt::SolidLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.setPen(QPen(style.textColor, 0, Qt::SolidLine));
+    painter.setBrush(style.background);
+    painter.drawPolygon(Map(g.startArrow, style));
+    painter.drawPolygon(Map(g.endArrow, style));
+}
+
+void PaintNode(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
+    const QRect picture = PictureRect(node, style);
+    painter.drawImage(picture.topLeft(),
+                      NodePicture(PictureFor(node, style.mobileView, style.print), style.scale));
+    if (node.name.empty()) return;
+    painter.setFont(style.font);
+    painter.setPen(node.routesChanged ? style.changedColor : style.textColor);
+    const QRect label = LabelRect(node, style);
+    painter.drawText(QPoint(label.left(), label.top() + QFontMetrics(style.font).ascent()),
+                     LabelText(node));
+}
+
+void PaintActiveFrame(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
+    painter.setPen(QPen(style.frameColor, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(FrameRect(node, style));
+}
+
+void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& style) {
+    const bool clipped = style.clip.isValid();
+    for (const auto& node : network.nodes) {
+        const TKuvio* parent = LinkParent(*node, style);
+        if (!parent) continue;
+        if (clipped && !LinkRect(*parent, *node, style).intersects(style.clip)) continue;
+        PaintLink(painter, *parent, *node, style);
+    }
+    for (const auto& node : network.nodes) {
+        if (!NodeShown(*node, style)) continue;
+        if (clipped && !NodeRect(*node, style).intersects(style.clip)) continue;
+        PaintNode(painter, *node, style);
+    }
+    if (style.activeNode && NodeShown(*style.activeNode, style)) {
+        PaintActiveFrame(painter, *style.activeNode, style);
+    }
+}
+
+}  // namespace kelmor::designer::paint
