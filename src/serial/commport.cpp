@@ -1,7 +1,11 @@
 #include "serial/commport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QMetaObject>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -13,6 +17,13 @@
 #include "platform/programdir.h"
 
 namespace kelmor::serial {
+
+bool PortAccessDenied(const std::string& devicePath) {
+    // The effective ids decide, as they do for open().
+    return !devicePath.empty() &&
+           ::faccessat(AT_FDCWD, devicePath.c_str(), R_OK | W_OK, AT_EACCESS) != 0 &&
+           errno == EACCES;
+}
 
 int BaudRateValue(TBaudRate rate) {
     static constexpr int kRates[] = {300,   600,   1200,  2400,   4800,   9600,
@@ -292,10 +303,15 @@ void TCommPort::Open() {
         const platform::SerialDeviceFactory& factory =
             factory_ ? factory_ : platform::DefaultSerialDeviceFactory();
         device_ = factory();
-        if (!device_ || device_->Open(DevicePath()) != platform::OpenResult::Ok) {
+        const std::string path = DevicePath();
+        const platform::OpenResult opened =
+            device_ ? device_->Open(path) : platform::OpenResult::Failed;
+        if (opened != platform::OpenResult::Ok) {
             device_.reset();
-            Prompts().Message("Port COM" + n + " doesn't exist or is already in use",
-                              "Error opening port", platform::Icon::Information);
+            std::string text = "Port COM" + n + " doesn't exist or is already in use";
+            if (opened == platform::OpenResult::Failed && PortAccessDenied(path))
+                text += "\n\nNo permission to open " + path + ". " + kDialoutHint;
+            Prompts().Message(text, "Error opening port", platform::Icon::Information);
             return;
         }
         if (pendingTxSize_ > 0) AllocateTx(pendingTxSize_);

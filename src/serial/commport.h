@@ -94,6 +94,13 @@ inline constexpr uint32_t kEvRxChar = 0x0001, kEvRxFlag = 0x0002, kEvTxEmpty = 0
 inline constexpr uint32_t kCeOverrun = 0x0002, kCeRxParity = 0x0004, kCeFrame = 0x0008,
                           kCeBreak = 0x0010;
 
+// How a user gets at serial ports on Linux, told when a port exists but may not be opened.
+inline constexpr const char* kDialoutHint =
+    "Serial ports belong to the group dialout: add yourself with "
+    "\"sudo usermod -aG dialout $USER\" and log in again.";
+// True when devicePath exists but this user may not open it for reading and writing.
+bool PortAccessDenied(const std::string& devicePath);
+
 int BaudRateValue(TBaudRate rate);         // 300 … 256000
 uint32_t EventMaskBit(TCommEvents event);  // cdRlsd gives 0
 uint32_t EventMask(TCommEventSet events);

@@ -1,20 +1,13 @@
 // kelmor-tool ports: where COM1 … COM16 lead and whether each can be opened now.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "platform/programdir.h"
 #include "platform/serialdevice.h"
+#include "serial/commport.h"
 #include "tool/command.h"
 
 namespace {
-
-// The device exists but this user may not open it (root passes every permission check).
-bool PermissionDenied(const std::string& path) {
-    return ::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
-}
 
 void Run() {
     bool anyDenied = false;
@@ -33,7 +26,7 @@ void Run() {
                 state = "busy";
                 break;
             case kelmor::platform::OpenResult::Failed:
-                if (PermissionDenied(path)) {
+                if (kelmor::serial::PortAccessDenied(path)) {
                     state = "no permission";
                     anyDenied = true;
                     break;
@@ -47,10 +40,7 @@ void Run() {
         device->Close();
         std::printf("COM%d\t%s\t%s\n", n, path.c_str(), state);
     }
-    if (anyDenied)
-        std::fprintf(stderr,
-                     "Serial ports belong to the group dialout: add yourself with "
-                     "\"sudo usermod -aG dialout $USER\" and log in again.\n");
+    if (anyDenied) std::fprintf(stderr, "%s\n", kelmor::serial::kDialoutHint);
 }
 
 const bool registered = kelmor::tool::Register([](CLI::App& app) {
