@@ -333,6 +333,7 @@ void TCommPort::Open() {
         txPending_ = false;
         inFlightCount_ = inFlightDone_ = 0;
         writeInFlight_ = false;
+        writeOutstanding_ = false;
         pollPosted_ = linePosted_ = false;
         waitPending_ = false;
         rxSeen_ = txEmptySeen_ = false;
@@ -382,6 +383,7 @@ void TCommPort::StopThreads() {
     lineThread_.reset();
     // A write the poll thread was carrying is abandoned with the port.
     writeInFlight_ = false;
+    writeOutstanding_ = false;
 }
 
 void TCommPort::CloseDevice() {
@@ -538,7 +540,7 @@ void TCommPort::SetTX_puskurin_koko(int value) {
     value = std::max(value, 1);
     txSize_ = value;
     // The poll thread reads the buffer while a write is in flight: reallocate after it.
-    if (writeInFlight_)
+    if (writeOutstanding_ || writeInFlight_)
         pendingTxSize_ = value;
     else
         AllocateTx(value);
@@ -589,7 +591,9 @@ void TCommPort::ChangeMaskBit(uint32_t bit, bool add) {
 
 void TCommPort::OnPoll() {
     pollPosted_ = false;
-    if (!open_ || !background_ || inStep_ || writeInFlight_) return;
+    // Not writeInFlight_: the poll thread clears that before its completion message arrives,
+    // and a poll posted earlier would then write the carried bytes a second time.
+    if (!open_ || !background_ || inStep_ || writeOutstanding_) return;
     ReadStep();
 }
 
@@ -601,6 +605,7 @@ void TCommPort::OnLine() {
 
 void TCommPort::OnSent(uint32_t generation) {
     if (generation == generation_ && open_) {
+        writeOutstanding_ = false;
         FinishWrite(inFlightCount_);
         return;
     }
@@ -657,6 +662,11 @@ void TCommPort::ReadStep() {
 
 void TCommPort::WriteStep() {
     if (!device_ || txCount_ <= 0) return;
+    if (writeOutstanding_) {
+        // One write at a time: these bytes go with the step after its completion.
+        txPending_ = true;
+        return;
+    }
     if (liveRts_ == rtsTOGGLE) device_->SetRts(true);
     const int carried = txCount_;
     ssize_t n = device_->Write(txBuffer_.data(), static_cast<size_t>(carried));
@@ -670,6 +680,7 @@ void TCommPort::WriteStep() {
     }
     inFlightCount_ = carried;
     inFlightDone_ = static_cast<int>(n);
+    writeOutstanding_ = true;
     writeInFlight_.store(true, std::memory_order_release);
     if (pollThread_) pollThread_->Wake();
 }

@@ -268,7 +268,11 @@ class TCommPort : public QObject {
     bool inStep_ = false;  // a step is running (a prompt's nested event loop must not re-enter)
     bool rxSeen_ = false, txEmptySeen_ = false;
     bool queueErrorShown_ = false;
+    // The poll thread's flag: set here, cleared by the thread when the write has finished.
     std::atomic<bool> writeInFlight_{false};
+    // The owner thread's view: a write was handed to the poll thread and its completion has
+    // not been handled yet. Only this one keeps steps from starting a second write.
+    bool writeOutstanding_ = false;
     std::atomic<bool> pollPosted_{false}, linePosted_{false};
     std::atomic<bool> lost_{false};
     std::unique_ptr<Tsarja_event> pollThread_;

@@ -272,6 +272,34 @@ TEST(CommPortTest, PollDuringWriteInFlightReadsNothingUntilTheWriteDrains) {
     f.line->With([](FakeLine& l) { EXPECT_EQ(l.written, Bytes("frame+more")); });
 }
 
+TEST(CommPortTest, BytesQueuedWhileAWriteIsInFlightAreSentOnce) {
+    FakePort f;
+    int sent = 0;
+    f.port.lahteneet_merkit = [&](TCommPort*) { ++sent; };
+    f.port.tulleet_merkit = [&](TCommPort* s) {
+        // The first write is with the poll thread now. The owner queues its next frame and
+        // takes its time, as an exchange answering a reply does.
+        EXPECT_TRUE(s->QueueWrite(Bytes("BBBB")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    };
+    f.port.SetOpen(true);
+    ASSERT_TRUE(f.port.IsOpen());
+    // The first write keeps its caller 30 ms and takes nothing, so the poll thread ticks (and
+    // posts a poll) before the write is handed over; the thread then finishes it at once.
+    f.line->With([](FakeLine& l) {
+        l.stallWrites = 1;
+        l.stallMs = 30;
+    });
+    f.line->Feed("r");
+    ASSERT_TRUE(f.port.QueueWrite(Bytes("AAAA")));
+    ASSERT_TRUE(PumpUntil([&] { return sent >= 2; }));
+    PumpFor(50);
+    f.line->With([](FakeLine& l) {
+        EXPECT_EQ(std::string(l.written.begin(), l.written.end()), "AAAABBBB");
+    });
+    EXPECT_EQ(sent, 2);
+}
+
 TEST(CommPortTest, TakeReceivedAfterAnEmptyPollReturnsTheLastBytes) {
     PtyPort p;
     int fired = 0;
