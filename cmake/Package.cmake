@@ -8,10 +8,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kelmor")
 set(CPACK_PACKAGE_CONTACT "Kelmor maintainers <maintainers@kelmor.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workstation tool for packet radio modems on serial ports")
-# The first line is the package's summary, the rest its long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Serial terminals on COM1 to COM16, reading and writing modem parameters over the modems'
+    "Serial terminals on COM1 to COM16, reading and writing modem parameters over the modems'
 framed protocol, a graphical radio-network designer with routes, and flashing firmware into
 the modems' H8 and H8/3069 microcontrollers. Includes kelmor-tool, the command-line front end,
 and kelmor-modem-sim, a simulated modem on a pseudo-terminal.")
