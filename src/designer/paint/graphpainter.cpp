@@ -200,9 +200,12 @@ QRect LinkRect(const TKuvio& parent, const TKuvio& child, const GraphStyle& styl
 
 QRect GraphExtent(const Network& network, const GraphStyle& style) {
     QRect extent;
+    const QFontMetrics fm = Metrics(style);
+    const int charWidth = fm.maxWidth();
+    const int lineHeight = std::max(fm.height(), Scaled(kLabelHeight, style.scale));
     for (const auto& node : network.nodes) {
         if (!NodeShown(*node, style)) continue;
-        extent = extent.united(NodeRect(*node, style));
+        extent = extent.united(QuickNodeRect(*node, style, charWidth, lineHeight));
         if (const TKuvio* parent = LinkParent(*node, style)) {
             extent = extent.united(LinkRect(*parent, *node, style));
         }
@@ -243,8 +246,22 @@ void PaintActiveFrame(QPainter& painter, const TKuvio& node, const GraphStyle& s
     painter.drawRect(FrameRect(node, style));
 }
 
+QRect QuickNodeRect(const TKuvio& node, const GraphStyle& style, int charWidth, int lineHeight) {
+    QRect picture = PictureRect(node, style);
+    if (node.name.empty()) return picture;
+    const int width = static_cast<int>(node.name.size()) * charWidth;
+    QRect label =
+        style.print ? QRect(picture.right() + 2,
+                            Scaled(node.LabelTop(), style.scale) + style.top - 2, width, lineHeight)
+                    : QRect(Map(LabelPoint(node), style), QSize(width, lineHeight));
+    return picture.united(label);
+}
+
 void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& style) {
     const bool clipped = style.clip.isValid();
+    const QFontMetrics fm = Metrics(style);
+    const int charWidth = fm.maxWidth();
+    const int lineHeight = std::max(fm.height(), Scaled(kLabelHeight, style.scale));
     for (const auto& node : network.nodes) {
         const TKuvio* parent = LinkParent(*node, style);
         if (!parent) continue;
@@ -253,7 +270,11 @@ void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& s
     }
     for (const auto& node : network.nodes) {
         if (!NodeShown(*node, style)) continue;
-        if (clipped && !NodeRect(*node, style).intersects(style.clip)) continue;
+        // A bound that needs no text measuring: a repaint of a small area in a large network
+        // only compares rectangles.
+        if (clipped && !QuickNodeRect(*node, style, charWidth, lineHeight).intersects(style.clip)) {
+            continue;
+        }
         PaintNode(painter, *node, style);
     }
     if (style.activeNode && NodeShown(*style.activeNode, style)) {

@@ -93,7 +93,10 @@ QRect LabelRect(const TKuvio& node, const GraphStyle& style);
 QRect LinkRect(const TKuvio& parent, const TKuvio& child, const GraphStyle& style);
 // The active frame: 2 pixels outside the picture, pen 3.
 QRect FrameRect(const TKuvio& node, const GraphStyle& style);
-// The bounding rectangle of everything PaintNetwork would draw.
+// NodeRect without measuring the label: charWidth is the font's widest character, lineHeight the
+// label's height. Never smaller than NodeRect.
+QRect QuickNodeRect(const TKuvio& node, const GraphStyle& style, int charWidth, int lineHeight);
+// The bounding rectangle of everything PaintNetwork would draw (labels taken at their widest).
 QRect GraphExtent(const Network& network, const GraphStyle& style);
 
 void PaintLink(QPainter& painter, const TKuvio& parent, const TKuvio& child,
