@@ -94,6 +94,15 @@ std::string LineError(size_t index, const std::string& what) {
     return "line " + std::to_string(index + 1) + ": " + what;
 }
 
+// A key the settings file can hold: no '=', no section or comment mark in front, no control
+// characters.
+bool ValidParameterKey(const std::string& key) {
+    if (key.empty() || key[0] == '[' || key[0] == ';') return false;
+    for (char c : key)
+        if (c == '=' || static_cast<unsigned char>(c) < 0x20) return false;
+    return true;
+}
+
 bool ValidTypeName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (char c : name)
@@ -137,6 +146,7 @@ MakeSmfResult MakeSmfText(const std::string& exportBytes) {
 
     // Running numbers per type letter, either case.
     int numbers[26] = {};
+    int lastNumber = 0;
     std::string current;  // key of the parameter continuation lines belong to
     char currentType = 0;
     int continuation = 0;
@@ -155,22 +165,21 @@ MakeSmfResult MakeSmfText(const std::string& exportBytes) {
             }
             continue;
         }
-        if (!IsTypeLetter(line[0])) {
-            r.error = LineError(i,
-                                "a parameter line must begin with a type letter (B, H, M, R, "
-                                "S or W), not '" +
-                                    std::string(1, line[0]) + "'");
+        if (line.size() < 3) {
+            r.error = LineError(i, "a parameter line needs its type and security level");
             return r;
         }
-        if (line.size() < 3 || line[2] < '0' || line[2] > '9') {
-            r.error = LineError(i,
-                                "character 3 of a parameter line must be its security level "
-                                "0..9");
-            return r;
-        }
+        // The key is the type character and the level character as they stand, and the type's
+        // running number; a line of any other type reuses the number last given out.
         char upper = static_cast<char>(line[0] & ~0x20);
-        int number = ++numbers[upper - 'A'];
-        current = std::string(1, line[0]) + line[2] + std::to_string(number);
+        int number = lastNumber;
+        if (IsTypeLetter(line[0])) number = lastNumber = ++numbers[upper - 'A'];
+        std::string key = std::string(1, line[0]) + line[2] + std::to_string(number);
+        if (!ValidParameterKey(key)) {
+            r.error = LineError(i, "\"" + key + "\" cannot be a key of [Properties]");
+            return r;
+        }
+        current = key;
         currentType = upper;
         continuation = 0;
         out.Section("Properties").Set(current, FieldAt(f, 2));

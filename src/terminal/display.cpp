@@ -151,6 +151,7 @@ bool DisplayLog::Start(const std::string& path, std::string& error) {
     }
     file_ = f;
     total_ = 0;
+    writes_ = 0;
     path_ = path;
     return true;
 }
@@ -170,6 +171,7 @@ bool DisplayLog::Write(std::string_view text, std::string& error) {
         return false;
     }
     total_ += text.size();
+    ++writes_;
     return true;
 }
 
@@ -198,12 +200,18 @@ void TerminalDisplay::ShowData(const uint8_t* bytes, size_t count) {
     converter_.Convert(bytes, count, viewType_);
     const std::string& text = converter_.Text();
     int extraLines = 0;
+    // The runs go into the area one by one; the log gets all of them in one write and the
+    // indicator one update.
+    const bool logging = log_.On();
+    if (logging) logBatch_.clear();
     area_->BeginBatch();
     for (const RunSpan& run : converter_.Runs()) {
         if (run.length == 0) continue;
-        extraLines += AppendText(std::string_view(text).substr(run.begin, run.length), run.colour);
+        extraLines += Insert(std::string_view(text).substr(run.begin, run.length), run.colour,
+                             logging ? &logBatch_ : nullptr);
     }
     area_->EndBatch();
+    if (logging) Log(logBatch_);
     if (followTail) {
         area_->ScrollToBottom();
     } else if (extraLines > 0) {
@@ -217,6 +225,25 @@ void TerminalDisplay::ShowData(const uint8_t* bytes, size_t count) {
 }
 
 int TerminalDisplay::AppendText(std::string_view text, int colour) {
+    std::string inserted;
+    const bool logging = log_.On();
+    int extra = Insert(text, colour, logging ? &inserted : nullptr);
+    if (logging) Log(inserted);
+    return extra;
+}
+
+void TerminalDisplay::Log(std::string_view text) {
+    if (!log_.On() || text.empty()) return;
+    std::string error;
+    if (!log_.Write(text, error)) {
+        if (onLogChanged) onLogChanged(false, log_.Total());
+        Prompter().Message(error);
+    } else if (onLogChanged) {
+        onLogChanged(true, log_.Total());
+    }
+}
+
+int TerminalDisplay::Insert(std::string_view text, int colour, std::string* logged) {
     int extra = 0;
     double available = area_->AvailableWidth();
     if (available > 0) {
@@ -230,15 +257,7 @@ int TerminalDisplay::AppendText(std::string_view text, int colour) {
     area_->Append(text, colour);
     // Trimmed after the insertion, so the area never holds more than the maximum.
     if (area_->CharacterCount() > static_cast<size_t>(scrollBackMaximum_)) Trim();
-    if (log_.On()) {
-        std::string error;
-        if (!log_.Write(text, error)) {
-            if (onLogChanged) onLogChanged(false, log_.Total());
-            Prompter().Message(error);
-        } else if (onLogChanged) {
-            onLogChanged(true, log_.Total());
-        }
-    }
+    if (logged) logged->append(text);
     return extra;
 }
 

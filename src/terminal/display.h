@@ -116,6 +116,8 @@ class DisplayLog {
     void Stop();
     bool On() const { return file_ != nullptr; }
     uint64_t Total() const { return total_; }
+    // Writes to the file since it was created.
+    uint64_t Writes() const { return writes_; }
     const std::string& Path() const { return path_; }
     // False (and logging stops) when the write fails.
     bool Write(std::string_view text, std::string& error);
@@ -123,6 +125,7 @@ class DisplayLog {
   private:
     std::FILE* file_ = nullptr;
     uint64_t total_ = 0;
+    uint64_t writes_ = 0;
     std::string path_;
 };
 
@@ -149,6 +152,7 @@ class TerminalDisplay {
     void StopLog();
     bool LogOn() const { return log_.On(); }
     uint64_t LogTotal() const { return log_.Total(); }
+    uint64_t LogWrites() const { return log_.Writes(); }
     // Called when the log starts, stops, or its total changes.
     std::function<void(bool on, uint64_t total)> onLogChanged;
 
@@ -156,6 +160,9 @@ class TerminalDisplay {
 
   private:
     void Trim();
+    // Appends one run; the text inserted is added to *logged when it is given.
+    int Insert(std::string_view text, int colour, std::string* logged);
+    void Log(std::string_view text);
     platform::Prompter& Prompter() const;
 
     TextArea* area_;
@@ -164,6 +171,7 @@ class TerminalDisplay {
     int scrollBackMaximum_ = kDefaultScrollBack;
     int trimTarget_ = kDefaultScrollBack - kTrimMargin;
     DisplayLog log_;
+    std::string logBatch_;  // what one ShowData inserted, for its one log write
     platform::Prompter* prompter_ = nullptr;
 };
 

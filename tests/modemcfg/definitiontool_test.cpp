@@ -78,6 +78,24 @@ TEST(MakeSmf, RunningNumbersCountPerTypeLetter) {
                                         "b92_v", "H92"}));
 }
 
+TEST(MakeSmf, OtherTypesReuseTheLastNumberAndAnyLevelCharacterStands) {
+    MakeSmfResult r = MakeSmfText(Export({
+        "T3\t",
+        "Name\tT3\t",
+        ">>>>>>>>",
+        "headings",
+        "X\t0\tBefore any\t",
+        "B\t5\tFirst\t",
+        "X\t0\tNot a type letter\t",
+        "B\tx\tLevel x\t",
+        "?\t9\tAsk\t",
+        "\t\t4",
+    }));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(Keys(r.text, "Properties"),
+              (std::vector<std::string>{"X00", "B51", "X01", "Bx2", "?92", "?92_v"}));
+}
+
 TEST(MakeSmf, TheNumberItWritesPassesTheCheck) {
     std::string longCaption(120, 'x');  // longer than the old 79-character rows
     std::string row = "S\t0\t" + longCaption + "\tlong|" + longCaption;
@@ -107,9 +125,10 @@ TEST(MakeSmf, ExportsOutsideTheFormatAreRefused) {
         {Export({"../evil\t", ">>>>>>>>", "h"}), "cannot be the name"},
         {Export({"\t", ">>>>>>>>", "h"}), "cannot be the name"},
         {Export({"T\t", "[x]\ty", ">>>>>>>>", "h"}), "cannot be a key"},
-        {Export({"T\t", ">>>>>>>>", "h", "X\t0\tWhat\t"}), "line 4"},
-        {Export({"T\t", ">>>>>>>>", "h", "B\tx\tWhat\t"}), "security level"},
-        {Export({"T\t", ">>>>>>>>", "h", "B"}), "security level"},
+        {Export({"T\t", ">>>>>>>>", "h", "B"}), "line 4"},
+        // Keys the settings file could not hold.
+        {Export({"T\t", ">>>>>>>>", "h", "[\t0\tWhat\t"}), "cannot be a key"},
+        {Export({"T\t", ">>>>>>>>", "h", "B\t=\tWhat\t"}), "cannot be a key"},
     };
     for (auto& c : cases) {
         MakeSmfResult r = MakeSmfText(c.text);

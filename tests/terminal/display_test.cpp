@@ -141,6 +141,38 @@ TEST(DisplayLog, HoldsExactlyTheInsertedTextAndCountsIt) {
     EXPECT_EQ(prompter.Count(), 0u);
 }
 
+TEST(DisplayLog, OneWriteAndOneIndicatorUpdatePerShowDataInEveryView) {
+    kelmor::testing::FakePrompter prompter;
+    MemoryTextArea area;
+    TerminalDisplay display(area);
+    display.SetPrompter(&prompter);
+    int updates = 0;
+    display.onLogChanged = [&](bool, uint64_t) { ++updates; };
+    std::string path = kelmor::platform::ProgramDir() + "/runs.txt";
+    ASSERT_TRUE(display.StartLog(path));
+    // Many runs in the mixed view: printable and not, by turns.
+    const std::vector<uint8_t> bytes = Bytes(
+        "a\x01"
+        "b\x02"
+        "c\r"
+        "d\x80"
+        "e");
+    std::string expected;
+    for (int view : {kViewText, kViewHex, kViewMixed}) {
+        display.SetViewType(view);
+        DisplayConverter c;
+        c.Convert(bytes.data(), bytes.size(), view);
+        expected += c.Text();
+        const uint64_t writes = display.LogWrites();
+        updates = 0;
+        display.ShowData(bytes);
+        EXPECT_EQ(display.LogWrites(), writes + 1) << view;
+        EXPECT_EQ(updates, 1) << view;
+    }
+    display.StopLog();
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
 TEST(DisplayLog, UncreatableFileIsReportedAndLogStaysOff) {
     kelmor::testing::FakePrompter prompter;
     MemoryTextArea area;
