@@ -1,0 +1,83 @@
+#pragma once
+// TCSingleFlashDlg: flashes one modem on one port from an enciphered firmware file (".sff" for
+// H8 modems, ".sf2"/".sf3" for H8/3069 modems) or an OEM file (".sfo").
+#include <QWidget>
+#include <memory>
+
+#include "flash/flashsetup.h"
+#include "flash/flashthreads.h"
+#include "flash/ui/flashwidgets.h"
+#include "shell/shellservices.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+
+namespace kelmor::flash::ui {
+
+class TCSingleFlashDlg : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TCSingleFlashDlg(shell::ShellServices& shell, QWidget* parent = nullptr);
+    ~TCSingleFlashDlg() override;
+
+    // The run in progress, if any (a thread exists until its end has been handled).
+    bool Running() const { return thread_ || thread3069_; }
+    // True after the close query was answered Yes while a run still had to end.
+    bool Stopping() const { return stopping_; }
+    // Chooses a file as the file dialog would (tests; the dialog calls it too).
+    void ChooseFile(const QString& path);
+
+    CMassFlash& H8Engine() { return h8_; }
+    CMassFlash_3069& H83069Engine() { return h3069_; }
+
+  signals:
+    // A run has ended and its result has been shown.
+    void runFinished(int result);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildWindow();
+    void ReadSettings();
+    void LuetiedostoClick();
+    void Flash_tiedostoClick();
+    void h8_3069Click();
+    void ThreadEnded();
+    void ShowProgress(int loader, int program);
+
+    shell::ShellServices& shell_;
+    std::unique_ptr<shell::ToolButtonLock> buttonLock_;
+    CMassFlash h8_;
+    CMassFlash_3069 h3069_;
+    std::unique_ptr<TFlash_event> thread_;
+    std::unique_ptr<TFlash_event_3069> thread3069_;
+    SingleFlashJob job_;
+    WorkerPrompter h8Prompter_;
+    WorkerPrompter h3069Prompter_;
+    QueuedObserver observer_;
+    QString fileName_;
+    QString startFolder_;
+    bool stopping_ = false;
+
+    QProgressBar* init_bar = nullptr;
+    QProgressBar* prog_bar = nullptr;
+    QLineEdit* key_id[4] = {};
+    QComboBox* portti_id = nullptr;
+    QCheckBox* h8_3069 = nullptr;
+    QCheckBox* paivita = nullptr;
+    QCheckBox* veryslow = nullptr;
+    QCheckBox* OEM_flash1 = nullptr;
+    QCheckBox* HQ7Xnms = nullptr;
+    QPushButton* Luetiedosto = nullptr;
+    QPushButton* Flash_tiedosto = nullptr;
+    QPushButton* peruuta = nullptr;
+    QLabel* state_ = nullptr;
+};
+
+}  // namespace kelmor::flash::ui
