@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "fakeshellservices.h"
 #include "platform/programdir.h"
 #include "ptypair.h"
 #include "terminal/display.h"
@@ -39,6 +40,22 @@ std::vector<uint8_t> Traffic(size_t size) {
     return bytes;
 }
 
+// Plain text lines ending in CR LF, as a modem's console prints them.
+std::vector<uint8_t> TextTraffic(size_t size) {
+    std::mt19937 rng(11);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size);
+    while (bytes.size() < size) {
+        size_t line = 20 + rng() % 60;
+        for (size_t i = 0; i < line && bytes.size() < size; ++i)
+            bytes.push_back(static_cast<uint8_t>(' ' + rng() % 95));
+        bytes.push_back(13);
+        bytes.push_back(10);
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
 constexpr size_t kChunk = 2048;  // RX_notify of a terminal
 
 void Fill(TerminalDisplay& display, const std::vector<uint8_t>& data) {
@@ -47,6 +64,7 @@ void Fill(TerminalDisplay& display, const std::vector<uint8_t>& data) {
         display.ShowData(data.data() + (i * kChunk) % (data.size() - kChunk), kChunk);
 }
 
+// range(0) view, range(1) log on, range(2) 0 random bytes / 1 text lines.
 void BM_ShowDataWidget(benchmark::State& state) {
     int view = static_cast<int>(state.range(0));
     TerminalTextEdit edit;
@@ -56,7 +74,9 @@ void BM_ShowDataWidget(benchmark::State& state) {
     QtTextArea area(edit, focused);
     TerminalDisplay display(area);
     display.SetViewType(view);
-    std::vector<uint8_t> data = Traffic(1 << 20);
+    std::vector<uint8_t> data = state.range(2) ? TextTraffic(1 << 20) : Traffic(1 << 20);
+    std::string log = platform::ProgramDir() + "/bench-showdata.txt";
+    if (state.range(1)) display.StartLog(log);
     Fill(display, data);
     size_t offset = 0;
     for (auto _ : state) {
@@ -65,8 +85,12 @@ void BM_ShowDataWidget(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kChunk));
     state.counters["chars_held"] = static_cast<double>(area.CharacterCount());
+    display.StopLog();
+    std::remove(log.c_str());
 }
-BENCHMARK(BM_ShowDataWidget)->Arg(kViewText)->Arg(kViewHex)->Arg(kViewMixed)->ArgName("view");
+BENCHMARK(BM_ShowDataWidget)
+    ->ArgsProduct({{kViewText, kViewHex, kViewMixed}, {0, 1}, {0, 1}})
+    ->ArgNames({"view", "log", "text"});
 
 void BM_ShowDataMemory(benchmark::State& state) {
     MemoryTextArea area;
@@ -85,22 +109,23 @@ BENCHMARK(BM_ShowDataMemory)->Arg(kViewText)->Arg(kViewHex)->Arg(kViewMixed)->Ar
 
 class BenchHost : public TerminalHost {
   public:
+    BenchHost() { instances.portSettings = &dialog; }
     void RegisterTerminal(Tterminaali*, const QString&) override {}
     void UnregisterTerminal(Tterminaali*, const QString&) override {}
     void RenameTerminal(const QString&, const QString&) override {}
     void MirrorKey(Tterminaali*, uint8_t) override {}
     void MirrorBlock(Tterminaali*, const std::vector<uint8_t>&) override {}
-    void OpenTerminal() override {}
     void RequestExit() override {}
-    void PrinterSetup() override {}
-    QPrinter& Printer() override { return printer; }
     void NotAvailable() override {}
     void TerminalClosed(Tterminaali*) override {}
     Tportinasetus& PortSettingsDialog() override { return dialog; }
-    bool FactoryMode() const override { return false; }
+    SingleInstances& Instances() override { return instances; }
+    shell::ShellServices& Services() override { return services; }
     QPoint MainOrigin() const override { return {}; }
-    QPrinter printer;
+    QRect MainGeometry() const override { return {0, 0, 800, 600}; }
+    kelmor::testing::FakeShellServices services;
     Tportinasetus dialog;
+    SingleInstances instances;
 };
 
 // A pty peer writes 2 MB as fast as the pty takes it; the terminal shows it in hex view and logs

@@ -11,13 +11,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace kelmor::terminal {
+#include "terminal/ui/scriptcolour.h"
 
-void SetHint(QWidget* widget, const QString& hint) {
-    int bar = hint.indexOf('|');
-    widget->setToolTip(bar >= 0 ? hint.left(bar) : hint);
-    widget->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
-}
+namespace kelmor::terminal {
 
 QButtonGroup* Tportinasetus::AddGroup(QWidget* parent, const QString& title,
                                       const QStringList& items, int columns, const QString& hint) {

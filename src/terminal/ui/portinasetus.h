@@ -53,7 +53,6 @@ class Tportinasetus : public QDialog {
     bool filling_ = false;
 };
 
-// Sets the two-part hint "short|long" on a widget: tool tip and status tip.
-void SetHint(QWidget* widget, const QString& hint);
+// SetHint (the two-part hint "short|long" as tool tip and status tip) is in scriptcolour.h.
 
 }  // namespace kelmor::terminal
