@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     // Printing to PDF measures and draws text, which takes a GUI application (with no display:
     // the tool never opens a window). Every other command keeps the plain core application.
     for (int i = 1; i + 1 < argc && !qtApp; ++i) {
-        if (std::string_view(argv[i]) == "project" && std::string_view(argv[i + 1]) == "print") {
+        if (std::string_view(argv[i]) == "project" && (std::string_view(argv[i + 1]) == "print" ||
+                                                       std::string_view(argv[i + 1]) == "render")) {
             if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
                 qputenv("QT_QPA_PLATFORM", "offscreen");
             }

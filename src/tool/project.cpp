@@ -1,4 +1,5 @@
 // kelmor-tool project export FILE (.spf or .ssf) | project import FILE.json OUT (.spf or .ssf)
+//             project render FILE (.spf or .ssf) --out PICTURE (.svg, .png or .pdf) [--mobile]
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -7,6 +8,16 @@
 
 #include "designer/network.h"
 #include "designer/projectfile.h"
+#ifdef KELMOR_TOOL_GUI
+#include <QGuiApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+#include "designer/paint/graphpainter.h"
+#endif
 #include "platform/ansi.h"
 #include "platform/inifile.h"
 #include "tool/command.h"
@@ -240,6 +251,97 @@ void RunImport(const ImportOptions& o) {
     if (!designer::SaveNetwork(net, o.out)) kelmor::tool::SetExitCode(1);
 }
 
+struct RenderOptions {
+    std::string file, out;
+    bool mobile = false;
+};
+
+#ifdef KELMOR_TOOL_GUI
+// The network as the designer window draws it, on a white page just large enough for it.
+void RunRender(const RenderOptions& o) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "project render: no GUI application to draw with\n");
+        kelmor::tool::SetExitCode(1);
+        return;
+    }
+    const bool svg = EndsWith(o.out, ".svg"), png = EndsWith(o.out, ".png"),
+               pdf = EndsWith(o.out, ".pdf");
+    if (!svg && !png && !pdf) {
+        std::fprintf(stderr, "project render: %s is neither .svg, .png nor .pdf\n", o.out.c_str());
+        kelmor::tool::SetExitCode(2);
+        return;
+    }
+    ToolPrompter prompter;
+    Network net(prompter);
+    net.singleModemMode = EndsWith(o.file, ".ssf");
+    // A single modem sits in the middle of the window; here, of a small page.
+    net.clientWidth = 200;
+    net.clientHeight = 200;
+    std::string bytes;
+    if (!platform::ReadFileBytes(o.file, bytes)) {
+        std::fprintf(stderr, "project render: cannot read %s\n", o.file.c_str());
+        kelmor::tool::SetExitCode(1);
+        return;
+    }
+    const bool complete = designer::LoadNetworkBytes(net, bytes, o.file);
+    net.mobileView = o.mobile;
+    designer::paint::GraphStyle style;
+    style.mobileView = o.mobile;
+    const QRect extent = designer::paint::GraphExtent(net, style);
+    const QSize size(std::max(100, extent.right() + 20), std::max(100, extent.bottom() + 20));
+    const QString out = QString::fromStdString(o.out);
+    bool ok = true;
+    auto draw = [&](QPainter& p) {
+        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        designer::paint::PaintNetwork(p, net, style);
+    };
+    if (png) {
+        QImage image(size, QImage::Format_RGB32);
+        {
+            QPainter p(&image);
+            draw(p);
+        }
+        ok = image.save(out, "PNG");
+    } else if (svg) {
+        QSvgGenerator generator;
+        generator.setFileName(out);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(
+            QString::fromStdString(platform::AnsiToUtf8(net.properties.accepted.name)));
+        QPainter p;
+        ok = p.begin(&generator);
+        if (ok) {
+            draw(p);
+            ok = p.end();
+        }
+    } else {
+        QPdfWriter writer(out);
+        writer.setResolution(72);  // one pixel of the drawing is one point of the page
+        writer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter p;
+        ok = p.begin(&writer);
+        if (ok) {
+            draw(p);
+            ok = p.end();
+        }
+    }
+    if (!ok) {
+        std::fprintf(stderr, "project render: cannot write %s\n", o.out.c_str());
+        kelmor::tool::SetExitCode(1);
+        return;
+    }
+    // A damaged file still draws what was read; the exit code tells the caller.
+    if (!complete) kelmor::tool::SetExitCode(3);
+}
+#else
+void RunRender(const RenderOptions&) {
+    std::fprintf(stderr, "project render: this build has no painter\n");
+    kelmor::tool::SetExitCode(1);
+}
+#endif
+
 const bool registered = kelmor::tool::Register([](CLI::App& app) {
     auto* project = app.add_subcommand("project", "project (.spf) and single-modem (.ssf) files");
     project->require_subcommand(1);
@@ -254,6 +356,15 @@ const bool registered = kelmor::tool::Register([](CLI::App& app) {
     imp->add_option("json", importOpts->json, "JSON as project export prints it")->required();
     imp->add_option("out", importOpts->out, "the .spf or .ssf file to write")->required();
     imp->callback([importOpts] { RunImport(*importOpts); });
+
+    auto renderOpts = std::make_shared<RenderOptions>();
+    auto* render = project->add_subcommand(
+        "render", "draw the network of a project or single-modem file as the designer does");
+    render->add_option("file", renderOpts->file, ".spf or .ssf file")->required();
+    render->add_option("--out", renderOpts->out, "the picture to write: .svg, .png or .pdf")
+        ->required();
+    render->add_flag("--mobile", renderOpts->mobile, "the mobile view: mobile routes, dotted");
+    render->callback([renderOpts] { RunRender(*renderOpts); });
 });
 
 }  // namespace
