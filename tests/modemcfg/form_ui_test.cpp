@@ -119,12 +119,11 @@ TEST(FormTest, EditorsOfEveryKindFollowTheLevelAndAreRebuiltOnlyWhenTheyMust) {
     f.context.securityLevel = '9';
     f.form.Open(f.Node("ALL"), f.context);
     EXPECT_TRUE(f.Editor<QSpinBox>(7)->isVisible());
-    auto* factory = f.form.findChild<QLabel*>(QString(), Qt::FindChildrenRecursively);
-    (void)factory;
+    auto top = [&](QWidget* w) { return w->mapTo(&f.form, QPoint(0, 0)).y(); };
     bool separator = false;
     for (QLabel* l : f.form.findChildren<QLabel*>())
         if (l->text() == "Factory settings:" && l->isVisible())
-            separator = l->y() < f.Editor<QSpinBox>(7)->y() && l->y() > f.Editor<QSpinBox>(6)->y();
+            separator = top(l) < top(f.form.EditorAt(7)) && top(l) > top(f.form.EditorAt(6));
     EXPECT_TRUE(separator);
     // Single-modem view hides R01 (flags 1) and the name rows.
     f.context.singleView = true;

@@ -32,6 +32,8 @@ constexpr int kEditorX = 110;
 constexpr int kFirstParameterY = 120;
 constexpr int kSingleViewFirstY = 40;
 constexpr int kColumnGap = 45;
+constexpr int kRowsPerBlock = 16;
+constexpr int kDefaultMaxHeight = 700;  // without a designer to fit into
 const char* kArrowHint = "Convert this value";
 
 const char* kMultiPortText = "multi port";  // the address a multi-port node shows
@@ -161,10 +163,8 @@ std::vector<QToolButton*> Tominaisuus::ArrowButtons() const { return arrows_; }
 
 void Tominaisuus::Discard() {
     for (Column* c : {&main_, &second_}) {
-        for (Row& r : c->rows) {
-            delete r.label;
-            delete r.editor;
-        }
+        for (QWidget* b : c->blocks) delete b;  // with its rows
+        c->blocks.clear();
         c->rows.clear();
         c->column = FormColumn{};
         c->groups.clear();
@@ -180,6 +180,8 @@ void Tominaisuus::Discard() {
 bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileName) {
     const bool second = mode == 3;
     QGroupBox* box = column.box;
+    // Children of a hidden box are shown with it in one go, not one by one.
+    box->hide();
     box->setTitle(Q(TypeNameOf(typeFileName)));
     Label_oldvalues_->setVisible(second);
 
@@ -224,6 +226,13 @@ bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileNam
     const int labelX = second ? 20 : 10;
     int widest = 150;
     column.rows.resize(column.column.records.size());
+    // Rows live in blocks of a few: painting a widget costs time for every sibling it has.
+    QWidget* block = nullptr;
+    int blockTop = 0;
+    int blockRows = 0;
+    auto closeBlock = [&] {
+        if (block) block->resize(2000, std::max(y - blockTop, 1));
+    };
     for (size_t i = 0; i < column.column.records.size(); ++i) {
         const FormRecord& rec = column.column.records[i];
         const ParameterGroup& g = rec.group;
@@ -234,24 +243,36 @@ bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileNam
             valiviiva_->show();
             factory_lbl_->show();
             y += kRowStep;
+            closeBlock();
+            block = nullptr;
         }
+        if (!block || blockRows >= kRowsPerBlock) {
+            closeBlock();
+            block = new QWidget(box);
+            block->move(0, y);
+            blockTop = y;
+            blockRows = 0;
+            column.blocks.push_back(block);
+        }
+        if (rec.shown) ++blockRows;
+        const int by = y - blockTop;
         QWidget* editor = nullptr;
         int width = 80;
         switch (g.type) {
             case 'B':
             case 'W': {
-                auto* spin = new QSpinBox(box);
+                auto* spin = new QSpinBox(block);
                 spin->setRange(0, g.type == 'B' ? 255 : 65535);
                 editor = spin;
                 break;
             }
             case 'M': {
-                auto* check = new QCheckBox(Q(g.caption), box);
+                auto* check = new QCheckBox(Q(g.caption), block);
                 editor = check;
                 break;
             }
             case 'R': {
-                auto* combo = new QComboBox(box);
+                auto* combo = new QComboBox(block);
                 int entryWidth = 0;
                 QFontMetrics fm(combo->font());
                 for (const std::string& c : g.choices) {
@@ -263,14 +284,14 @@ bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileNam
                 break;
             }
             case 'H': {
-                auto* edit = new QLineEdit(box);
+                auto* edit = new QLineEdit(block);
                 edit->setMaxLength(kHexEditorLength);
                 edit->installEventFilter(this);
                 editor = edit;
                 break;
             }
             default: {
-                auto* edit = new QLineEdit(box);
+                auto* edit = new QLineEdit(block);
                 edit->setMaxLength(kTextEditorLength);
                 width = 130;
                 editor = edit;
@@ -281,13 +302,13 @@ bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileNam
         editor->setEnabled(rec.enabled);
         SetHint(editor, g.hint);
         if (g.type == 'M') {
-            editor->setGeometry(labelX, y, kEditorX - labelX + width, 21);
+            editor->setGeometry(labelX, by, kEditorX - labelX + width, 21);
         } else {
-            row.label = new QLabel(Q(CaptionLabel(g)), box);
-            row.label->setGeometry(labelX, y, kEditorX - labelX - 2, 21);
+            row.label = new QLabel(Q(CaptionLabel(g)), block);
+            row.label->setGeometry(labelX, by, kEditorX - labelX - 2, 21);
             row.label->setBuddy(editor);
             row.label->setVisible(rec.shown);
-            editor->setGeometry(kEditorX, y, width, 21);
+            editor->setGeometry(kEditorX, by, width, 21);
         }
         editor->setVisible(rec.shown);
         row.editor = editor;
@@ -295,8 +316,10 @@ bool Tominaisuus::Build(Column& column, int mode, const std::string& typeFileNam
         widest = std::max(widest, width);
         if (rec.shown) y += kRowStep;
     }
+    closeBlock();
     maxWidth_ = std::max(maxWidth_, widest);
     box->setProperty("bottom", y);
+    box->show();
     return !column.groups.empty();
 }
 
@@ -306,6 +329,8 @@ void Tominaisuus::PlaceButtons() {
     int bottom = std::max(main_.box->property("bottom").toInt(),
                           converting_ ? second_.box->property("bottom").toInt() : 0);
     main_.box->setGeometry(5, top, columnWidth, bottom + 5);
+    for (Column* c : {&main_, &second_})
+        for (QWidget* b : c->blocks) b->resize(columnWidth - 4, b->height());
     int width = columnWidth + 10;
     if (converting_) {
         second_.box->setGeometry(5 + columnWidth + kColumnGap, top, columnWidth, bottom + 5);
@@ -326,7 +351,8 @@ void Tominaisuus::PlaceButtons() {
     const int wanted = y + 25 + 24;
     content_->resize(width, wanted);
     int height = wanted + 4;
-    if (context_.maxHeight > 0 && height > context_.maxHeight) height = context_.maxHeight - 5;
+    const int limit = context_.maxHeight > 0 ? context_.maxHeight : kDefaultMaxHeight;
+    if (height > limit) height = limit - 5;
     resize(width + scroll_->verticalScrollBar()->sizeHint().width() + 4, height);
 }
 
@@ -417,18 +443,23 @@ void Tominaisuus::Fill() {
     systemosoite_->setText(Q(core::HexWord(n.systemAddress, 4)));
 
     const std::string typeName = TypeNameOf(n.typeFileName);
+    // What the editors show now (the user may have typed since): only changed ones are set.
+    ReadEditors(main_);
+    std::vector<std::string> before;
+    before.reserve(main_.column.records.size());
+    for (const FormRecord& r : main_.column.records) before.push_back(r.value);
     FillColumn(main_.column, n.parameters, [&] {
         return prompter_.Question(ConflictText(typeName), kConflictCaption, platform::Icon::Warning,
                                   platform::Answer::Yes);
     });
     for (size_t i = 0; i < main_.rows.size(); ++i) {
-        SetEditorValue(main_, i);
-        Paint(main_.rows[i].editor, false);
+        if (main_.column.records[i].value != before[i]) SetEditorValue(main_, i);
+        Paint(main_.rows[i], false);
     }
     for (size_t i = 0; i < second_.rows.size(); ++i) {
         second_.column.records[i].value = InitialEditorValue(second_.column.records[i].group.type);
         SetEditorValue(second_, i);
-        Paint(second_.rows[i].editor, false);
+        Paint(second_.rows[i], false);
     }
 }
 
@@ -483,8 +514,11 @@ void Tominaisuus::ReadEditors(Column& column) {
     }
 }
 
-void Tominaisuus::Paint(QWidget* editor, bool red) {
-    if (!editor) return;
+void Tominaisuus::Paint(Row& row, bool red) {
+    // A palette change restyles the widget: only when the mark changes.
+    QWidget* editor = row.editor;
+    if (!editor || row.red == red) return;
+    row.red = red;
     QPalette p = editor->palette();
     QColor colour = red ? QColor(Qt::red) : palette().color(QPalette::WindowText);
     p.setColor(QPalette::Text, colour);
@@ -614,7 +648,7 @@ void Tominaisuus::MarkField(int index, const Field& field) {
         return;
     }
     SetEditorValue(main_, *r.record);
-    Paint(main_.rows[*r.record].editor, true);
+    Paint(main_.rows[*r.record], true);
 }
 
 void Tominaisuus::EnableCancel() {

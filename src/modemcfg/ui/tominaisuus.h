@@ -123,10 +123,12 @@ class Tominaisuus : public QWidget {
         QLabel* label = nullptr;
         QWidget* editor = nullptr;
         int y = 0;
+        bool red = false;
     };
     struct Column {
         FormColumn column;
         std::vector<Row> rows;
+        std::vector<QWidget*> blocks;
         std::vector<ParameterGroup> groups;
         QGroupBox* box = nullptr;
     };
@@ -138,7 +140,7 @@ class Tominaisuus : public QWidget {
     void Fill();
     void SetEditorValue(Column& column, size_t record);
     void ReadEditors(Column& column);
-    void Paint(QWidget* editor, bool red);
+    void Paint(Row& row, bool red);
     void UpdateAddressEdit();
     void ConvertOne(int k);
     void ConvertAllClicked();
