@@ -64,4 +64,15 @@ folder=$home/.local/share/kelmor
 [ ! -e "$usr/bin/kelmor.ini" ] || fail "a settings file beside the installed program"
 tool smf catalogue "$folder" | grep -q "^KL450$" || fail "catalogue of $folder"
 
+# The program starts (off screen) and keeps running; it, too, takes the user's folder.
+if [ -n "$gui" ]; then
+    home=$root/home/other
+    mkdir -p "$home"
+    rc=0
+    env -u KELMOR_HOME -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
+        timeout 5 "$usr/bin/kelmor" >"$root/kelmor.out" 2>&1 || rc=$?
+    [ "$rc" = 124 ] || { cat "$root/kelmor.out"; fail "kelmor ended by itself (exit $rc)"; }
+    [ -f "$home/.local/share/kelmor/KL160.smf" ] || fail "kelmor did not seed its user folder"
+fi
+
 echo "package ok: $(basename "$deb")"
