@@ -22,6 +22,9 @@ TerminalTextEdit::TerminalTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(13);
+    // A terminal shows single bytes, no ligatures or complex scripts: skip the shaper's
+    // features (the mixed view lays out one text item per coloured run).
+    font.setStyleStrategy(QFont::PreferNoShaping);
     setFont(font);
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -100,8 +103,9 @@ size_t QtTextArea::LineLength(size_t i) const {
 }
 
 void QtTextArea::RemoveFront(size_t chars) {
+    // A new cursor stands at the start already; moving it there would lay out the first
+    // block for nothing.
     QTextCursor cursor(edit_.document());
-    cursor.movePosition(QTextCursor::Start);
     cursor.setPosition(static_cast<int>(std::min(chars, CharacterCount())),
                        QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
@@ -109,6 +113,9 @@ void QtTextArea::RemoveFront(size_t chars) {
 
 const QTextCharFormat& QtTextArea::Format(int colour) {
     if (colour < 0 || colour > 3) colour = 0;
+    // The palette can change between appends, not within one received chunk.
+    if (batchDepth_ > 0 && formatsChecked_) return formats_[colour];
+    formatsChecked_ = batchDepth_ > 0;
     QColor text = edit_.palette().color(QPalette::Text);
     if (formats_[0].foreground().color() != text ||
         !formats_[0].hasProperty(QTextFormat::ForegroundBrush)) {
@@ -128,12 +135,15 @@ void QtTextArea::Append(std::string_view text, int colour) {
         *out++ =
             QChar(static_cast<char16_t>(platform::AnsiToCodePoint(static_cast<unsigned char>(c))));
     if (batchDepth_ > 0) {
-        batch_.movePosition(QTextCursor::End);
+        // The cursor stays at the end after each insertion. movePosition would lay out the
+        // last block each time (it computes the x position), which costs more than the
+        // insertion itself.
+        if (!batch_.atEnd()) batch_.setPosition(static_cast<int>(CharacterCount()));
         batch_.insertText(s, Format(colour));
         return;
     }
     QTextCursor cursor(edit_.document());
-    cursor.movePosition(QTextCursor::End);
+    cursor.setPosition(static_cast<int>(CharacterCount()));
     cursor.insertText(s, Format(colour));
 }
 
@@ -145,6 +155,10 @@ double QtTextArea::LineWidthWith(std::string_view text) const {
 }
 
 double QtTextArea::AvailableWidth() const {
+    return batchDepth_ > 0 ? availableWidth_ : ComputeAvailableWidth();
+}
+
+double QtTextArea::ComputeAvailableWidth() const {
     int scroll = edit_.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     return std::max(edit_.width() - 2 * scroll, 1);
 }
@@ -162,6 +176,8 @@ void QtTextArea::BeginBatch() {
         batch_ = QTextCursor(edit_.document());
         batch_.beginEditBlock();
         charWidth_ = edit_.fontMetrics().horizontalAdvance(QLatin1Char('W'));
+        formatsChecked_ = false;
+        availableWidth_ = ComputeAvailableWidth();
     }
 }
 

@@ -55,12 +55,15 @@ class QtTextArea : public TextArea {
     TerminalTextEdit& edit_;
     const bool& focused_;
     const QTextCharFormat& Format(int colour);
+    double ComputeAvailableWidth() const;
     QTextCursor batch_;
     int batchDepth_ = 0;
     bool followTail_ = false;
     QTextCharFormat formats_[4];
     QColor defaultColour_;
     double charWidth_ = 0;
+    double availableWidth_ = 0;  // within a batch
+    bool formatsChecked_ = false;
 };
 
 }  // namespace kelmor::terminal
