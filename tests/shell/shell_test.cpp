@@ -14,6 +14,7 @@
 #include <QThread>
 #include <memory>
 
+#include "designer/ui/piirtopohja.h"
 #include "fakeprompter.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
@@ -193,12 +194,21 @@ TEST_F(ShellTest, HintsAreSplitIntoToolTipAndStatusTip) {
     EXPECT_FALSE(w.Button("OpenBtn")->icon().isNull());
 }
 
-TEST_F(ShellTest, WindowsNotBuiltYetSaySo) {
+TEST_F(ShellTest, DrawingButtonOpensTheDesignerWhichHoldsTheButtonsUntilItCloses) {
     TPohjafrm& w = Main();
     w.Button("DrawingBtn")->trigger();
-    w.MenuEntry("FlashUpdate")->trigger();
-    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"Not available in this build",
-                                                          "Not available in this build"}));
+    Settle();
+    QMdiSubWindow* sub = w.MdiArea()->activeSubWindow();
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(qobject_cast<designer::ui::Tpiirtopohja*>(sub->widget()));
+    EXPECT_TRUE(sub->isMaximized());
+    for (const char* b : {"OpenBtn", "DrawingBtn", "SingleModemBtn", "FlashBtn", "FlashmBtn"}) {
+        EXPECT_FALSE(Enabled(b)) << b;
+    }
+    sub->close();
+    Settle();
+    EXPECT_TRUE(Enabled("DrawingBtn"));
+    EXPECT_TRUE(Enabled("SingleModemBtn"));
 }
 
 TEST_F(ShellTest, ToolButtonsFollowTerminalsOpeningAndClosing) {

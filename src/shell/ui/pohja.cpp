@@ -20,6 +20,7 @@
 #include <QDBusConnection>
 #endif
 
+#include "designer/ui/piirtopohja.h"
 #include "modemcfg/definitiontool.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
@@ -453,11 +454,29 @@ void TPohjafrm::NotAvailable() { platform::DefaultPrompter().Message(kNotAvailab
 
 // ---- commands of windows still to come: one function each ----
 
+// Brought to the front, or created (routing mode maximised).
+void TPohjafrm::OpenDesigner(bool singleMode) {
+    if (designer_) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(designer_->parentWidget())) {
+            mdi_->setActiveSubWindow(sub);
+        }
+        return;
+    }
+    designer_ = new designer::ui::Tpiirtopohja(*this, singleMode);
+    QMdiSubWindow* sub = mdi_->addSubWindow(designer_);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (singleMode) {
+        sub->show();
+    } else {
+        sub->showMaximized();
+    }
+}
+
 // The designer in routing mode ("&Routing setup" of either menu, DrawingBtn).
-void TPohjafrm::RoutingSetupCommand() { NotAvailable(); }
+void TPohjafrm::RoutingSetupCommand() { OpenDesigner(false); }
 
 // The designer in single-modem mode ("&Single modem setup" of either menu, SingleModemBtn).
-void TPohjafrm::SingleModemCommand() { NotAvailable(); }
+void TPohjafrm::SingleModemCommand() { OpenDesigner(true); }
 
 // The single flash dialog: brought to the front, or created and centred.
 void TPohjafrm::FlashUpdateCommand() { NotAvailable(); }
@@ -469,20 +488,32 @@ void TPohjafrm::MultiFlashCommand(MultiFlashKind /*kind*/) { NotAvailable(); }
 void TPohjafrm::RemoteFlashCommand(const RemoteFlashRequest& /*request*/) { NotAvailable(); }
 
 // "&Redraw": the active designer redraws its drawing.
-void TPohjafrm::RedrawCommand() { NotAvailable(); }
+void TPohjafrm::RedrawCommand() {
+    if (designer_) designer_->FullRedraw();
+}
 
 // Copy and Paste with the designer active: its node pop-up menu's "&Copy".
-void TPohjafrm::DesignerCopyCommand() { NotAvailable(); }
+void TPohjafrm::DesignerCopyCommand() {
+    if (!designer_ || ActiveOtherChild() != designer_) return;
+    designer_->UpdateMenus();
+    if (QAction* copy = designer_->Action("Copy1"); copy && designer_->Net().activeNode) {
+        copy->trigger();
+    }
+}
 
 // Print with the designer active: its graph print command.
-void TPohjafrm::DesignerPrintCommand() { NotAvailable(); }
+void TPohjafrm::DesignerPrintCommand() {
+    if (designer_ && ActiveOtherChild() == designer_) designer_->PrintGraph();
+}
 
 // Shift+Ctrl+click on the tool bar: the buffer settings dialog (Instances().bufferSettings)
 // for the active terminal's port.
 void TPohjafrm::BufferSettingsCommand(Tterminaali* /*terminal*/) { NotAvailable(); }
 
 // The application became active: the active designer is told so.
-void TPohjafrm::ApplicationActivated() {}
+void TPohjafrm::ApplicationActivated() {
+    if (designer_) designer_->FullRedraw();
+}
 
 // ---- commands ----
 

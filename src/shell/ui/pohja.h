@@ -27,6 +27,10 @@ class Tterminaali;
 class Tportinasetus;
 }  // namespace kelmor::terminal
 
+namespace kelmor::designer::ui {
+class Tpiirtopohja;
+}  // namespace kelmor::designer::ui
+
 namespace kelmor::shell {
 
 class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public ShellServices {
@@ -158,6 +162,9 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public Shel
     QList<QPointer<QAction>> terminalEntries_;
     QPointer<terminal::Tterminaali> activeTerminal_;
     QList<QPointer<QAction>> childMenuActions_;
+    // The designer window while it is open; one at a time.
+    QPointer<designer::ui::Tpiirtopohja> designer_;
+    void OpenDesigner(bool singleMode);
     bool factoryMode_ = false;
     bool dsrOption_ = false;
     std::string loaderPath_ = kNoLoader;
