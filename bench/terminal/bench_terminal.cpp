@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QPrinter>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "fakeshellservices.h"
 #include "platform/programdir.h"
 #include "ptypair.h"
+#include "shell/terminalregistry.h"
 #include "terminal/display.h"
 #include "terminal/ui/portinasetus.h"
 #include "terminal/ui/terminaali.h"
@@ -184,6 +186,66 @@ void BM_PtyStreamHexView(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
 }
 BENCHMARK(BM_PtyStreamHexView)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Ten terminals on ten ptys: suspend closes every port in one call, resume reopens them one per
+// timer step. The figures are the longest time the GUI thread spends in one of those calls (the
+// 800 ms pauses between steps are event-loop time and are shortened to 1 ms here).
+void BM_ResumeTenTerminals(benchmark::State& state) {
+    constexpr int kTerminals = 10;
+    std::vector<std::unique_ptr<testing::PtyPair>> ptys;
+    for (int n = 1; n <= kTerminals; ++n) {
+        ptys.push_back(std::make_unique<testing::PtyPair>());
+        setenv(("KELMOR_COM" + std::to_string(n)).c_str(), ptys.back()->SlavePath().c_str(), 1);
+    }
+    BenchHost host;
+    std::vector<std::unique_ptr<Tterminaali>> terminals;
+    for (int n = 0; n < kTerminals; ++n) {
+        host.dialog.runner = [n](Tportinasetus& d) {
+            TerminalPortSettings s = d.Values();
+            s.serialPort = n;
+            d.SetValues(s);
+            d.OKClick();
+            return static_cast<int>(QDialog::Accepted);
+        };
+        terminals.push_back(std::make_unique<Tterminaali>(host));
+        terminals.back()->show();
+        QElapsedTimer wait;
+        wait.start();
+        while (!terminals.back()->Port().IsOpen() && wait.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    double longestStepMs = 0, suspendMs = 0;
+    int steps = 0;
+    shell::TerminalRegistry registry([&](int, std::function<void()> step) {
+        QTimer::singleShot(1, [&, step = std::move(step)] {
+            QElapsedTimer t;
+            t.start();
+            step();
+            longestStepMs = std::max(longestStepMs, t.nsecsElapsed() / 1e6);
+            ++steps;
+        });
+    });
+    for (auto& t : terminals) registry.TerminalOpened(t.get());
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        registry.SuspendPorts();
+        suspendMs = std::max(suspendMs, t.nsecsElapsed() / 1e6);
+        registry.ResumePorts();
+        while (registry.Resuming()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents();
+        int open = 0;
+        for (auto& terminal : terminals) open += terminal->Port().IsOpen() ? 1 : 0;
+        if (open != kTerminals) state.SkipWithError("a port did not reopen");
+    }
+    state.counters["longest_resume_step_ms"] = longestStepMs;
+    state.counters["suspend_ten_ms"] = suspendMs;
+    state.counters["steps"] = steps;
+    for (auto& t : terminals) t->close();
+    terminals.clear();
+    for (int n = 1; n <= kTerminals; ++n) unsetenv(("KELMOR_COM" + std::to_string(n)).c_str());
+}
+BENCHMARK(BM_ResumeTenTerminals)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -393,6 +394,86 @@ TEST_F(ShellTest, ClientAreaPopupDependsOnChildren) {
     ASSERT_NE(popup, nullptr);
     ASSERT_EQ(popup->actions().size(), 1);
     EXPECT_EQ(popup->actions()[0]->text(), "&Open terminal");
+}
+
+// Everything a screen reader can reach under an object: depth first, menus included.
+void CollectAccessible(QAccessibleInterface* node, std::vector<QAccessibleInterface*>& out,
+                       int depth = 0) {
+    if (node == nullptr || !node->isValid() || depth > 30) return;
+    out.push_back(node);
+    for (int i = 0; i < node->childCount(); ++i) CollectAccessible(node->child(i), out, depth + 1);
+}
+
+QAccessibleInterface* FindAccessible(QObject* root, const QString& name,
+                                     std::initializer_list<QAccessible::Role> roles) {
+    std::vector<QAccessibleInterface*> all;
+    CollectAccessible(QAccessible::queryAccessibleInterface(root), all);
+    for (QAccessibleInterface* node : all) {
+        if (node->text(QAccessible::Name) != name) continue;
+        for (QAccessible::Role role : roles)
+            if (node->role() == role) return node;
+    }
+    return nullptr;
+}
+
+void Press(QAccessibleInterface* node) {
+    ASSERT_NE(node->actionInterface(), nullptr);
+    node->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+}
+
+TEST_F(ShellTest, EveryCommandIsReachableByItsCaptionThroughAccessibility) {
+    TPohjafrm& w = Main();
+    const auto button = {QAccessible::Button, QAccessible::ButtonMenu};
+    const auto entry = {QAccessible::MenuItem};
+    // Tool buttons by their short hints, menu entries by their captions.
+    for (const char* name : {"New Terminal", "Setup", "Toggle between Programing and Normal mode",
+                             "Routing setup", "Single modem setup", "Flash update", "Copy", "Paste",
+                             "Print", "Printer setup", "Information about the program."})
+        EXPECT_NE(FindAccessible(&w, name, button), nullptr) << name;
+    for (const char* name :
+         {"Mode", "Open terminal", "Single modem setup", "Routing setup", "Flash update", "Exit",
+          "Window", "Cascade", "Tile", "Redraw", "Help", "About.."})
+        EXPECT_NE(FindAccessible(&w, name, entry), nullptr) << name;
+    // The port settings dialog: groups' radio buttons, check boxes, labelled spin edits, buttons.
+    Tportinasetus& dialog = w.PortSettingsDialog();
+    EXPECT_NE(FindAccessible(&dialog, "COM 16", {QAccessible::RadioButton}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "115200", {QAccessible::RadioButton}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "Q5X/Q6X", {QAccessible::RadioButton}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "Mirror", {QAccessible::CheckBox}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "CR->CR/LF", {QAccessible::CheckBox}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "Packet interval (s):", {QAccessible::SpinBox}), nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "Scrollback buffer size (kB) :", {QAccessible::SpinBox}),
+              nullptr);
+    EXPECT_NE(FindAccessible(&dialog, "OK", {QAccessible::Button}), nullptr);
+
+    // Operated through the interface: the tool button opens a terminal, whose own menus then
+    // stand in the main window's menu bar and close it again.
+    Port(1);
+    w.PortSettingsDialog().runner = [](Tportinasetus& d) {
+        TerminalPortSettings s = d.Values();
+        s.serialPort = 0;
+        d.SetValues(s);
+        d.OKClick();
+        return static_cast<int>(QDialog::Accepted);
+    };
+    QAccessibleInterface* open = FindAccessible(&w, "New Terminal", button);
+    ASSERT_NE(open, nullptr);
+    Press(open);
+    ASSERT_TRUE(WaitFor([&] { return w.Registry().Entries().size() == 1; }));
+    Settle();
+    Tterminaali* t = w.ActiveTerminal();
+    ASSERT_NE(t, nullptr);
+    EXPECT_NE(FindAccessible(&t->TextArea(), t->windowTitle(), {QAccessible::EditableText}),
+              nullptr);
+    for (const char* name : {"Settings", "Transmit", "Script setup", "Log file..", "Print..",
+                             "Printer setup..", "Close terminal", "Edit", "Select all"})
+        EXPECT_NE(FindAccessible(&w, name, entry), nullptr) << name;
+    // A terminal's window entry, by its caption.
+    EXPECT_NE(FindAccessible(&w, t->windowTitle(), entry), nullptr);
+    QAccessibleInterface* close = FindAccessible(&w, "Close terminal", entry);
+    ASSERT_NE(close, nullptr);
+    Press(close);
+    EXPECT_TRUE(WaitFor([&] { return w.TerminalCount() == 0; }));
 }
 
 TEST(ShellCommandLine, RemoteFlashArguments) {

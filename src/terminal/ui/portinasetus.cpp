@@ -89,9 +89,14 @@ Tportinasetus::Tportinasetus(QWidget* parent) : QDialog(parent) {
     grid->addWidget(echo_, 1, 0);
     grid->addWidget(crLf_, 2, 0);
     grid->addWidget(stamp_, 3, 0);
-    grid->addWidget(new QLabel("Packet interval (s):", misc), 0, 1);
+    // Labels are the spin edits' buddies: a screen reader names each edit by its label.
+    auto* intervalLabel = new QLabel("Packet interval (s):", misc);
+    intervalLabel->setBuddy(interval_);
+    auto* scrollBackLabel = new QLabel("Scrollback buffer size (kB) :", misc);
+    scrollBackLabel->setBuddy(scrollBack_);
+    grid->addWidget(intervalLabel, 0, 1);
     grid->addWidget(interval_, 1, 1);
-    grid->addWidget(new QLabel("Scrollback buffer size (kB) :", misc), 2, 1);
+    grid->addWidget(scrollBackLabel, 2, 1);
     grid->addWidget(scrollBack_, 3, 1);
     outer->addWidget(misc);
 

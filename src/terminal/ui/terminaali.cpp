@@ -53,6 +53,7 @@ Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent),
     logIndicator_->hide();
     display_->onLogChanged = [this](bool on, uint64_t total) { ShowLogIndicator(on, total); };
 
+    text_->setAccessibleName("Terminal");
     text_->onCharacter = [this](uint8_t ch) { TypedCharacter(ch); };
     text_->onScriptKey = [this](int n) { ScriptKey(n); };
     text_->onFocusChanged = [this](bool f) { focused_ = f; };
@@ -219,6 +220,7 @@ void Tterminaali::ToggleProgrammingMode() {
 
 // ---- typing and sending ----
 
+    text_->setAccessibleName(caption);
 void Tterminaali::TypedCharacter(uint8_t ch, bool fromMirror) {
     core_->TypeCharacter(ch);
     if (ch == 3) Copy();
