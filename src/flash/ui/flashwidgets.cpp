@@ -71,7 +71,7 @@ void QueuedObserver::ProgramProgress(int position) {
 }
 
 void QueuedObserver::PostProgress() {
-    if (posted_.exchange(true)) return;
+    if (!handlers_.progress || posted_.exchange(true)) return;
     QObject* context = context_.data();
     if (!context) return;
     QMetaObject::invokeMethod(

@@ -42,9 +42,10 @@ class WorkerPrompter : public platform::Prompter {
     const std::atomic<bool>& abort_;
 };
 
-// Carries one run's reports into the GUI thread as queued calls. Progress is coalesced: a new
-// position is posted only when the window has taken the last one, so a fast line never waits
-// for the screen.
+// Carries one run's reports into the GUI thread as queued calls. Progress is posted only when
+// a progress handler is given, and then coalesced (a new position is posted once the window
+// has taken the last one); the windows instead read the engines' progress counters on a timer,
+// so a fast line never wakes the GUI thread.
 class QueuedObserver : public FlashObserver {
   public:
     struct Handlers {

@@ -49,12 +49,7 @@ TCMultiFlashDlg::TCMultiFlashDlg(shell::ShellServices& shell, shell::MultiFlashK
         prompters_[static_cast<size_t>(2 * i)] = std::move(h8);
         prompters_[static_cast<size_t>(2 * i + 1)] = std::move(h3069);
         auto observer = std::make_unique<QueuedObserver>(
-            this, i,
-            QueuedObserver::Handlers{[this](int channel, int loader, int program) {
-                                         ShowProgress(channel, loader, program);
-                                     },
-                                     [this] { peruuta->setEnabled(false); },
-                                     {}});
+            this, i, QueuedObserver::Handlers{{}, [this] { peruuta->setEnabled(false); }, {}});
         c.h8.observer = observer.get();
         c.h3069.observer = observer.get();
         observers_[static_cast<size_t>(i)] = std::move(observer);
@@ -231,6 +226,11 @@ void TCMultiFlashDlg::BuildWindow() {
     state_->setObjectName("state");
     layout->addWidget(state_);
 
+    // The bars follow the engines' progress counters; the lines never wait for the screen.
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, [this] { ShowProgress(); });
+
     pakko = new QTimer(this);
     pakko->setObjectName("pakko");
     pakko->setInterval(1000);
@@ -394,13 +394,29 @@ void TCMultiFlashDlg::Flash_tiedostoClick() {
     QTimer::singleShot(50, this, [this] { StartChannels(); });
 }
 
-void TCMultiFlashDlg::StartChannels() { channels_.Start(endObserver_.get()); }
+void TCMultiFlashDlg::StartChannels() {
+    for (int i = 0; i < 4; ++i) {
+        FlashChannel& c = channels_.Channel(i);
+        c.h8.loaderProgress.store(0);
+        c.h8.programProgress.store(0);
+        c.h3069.loaderProgress.store(0);
+        c.h3069.programProgress.store(0);
+    }
+    progressTimer_->start();
+    channels_.Start(endObserver_.get());
+}
 
-void TCMultiFlashDlg::ShowProgress(int channel, int loader, int program) {
-    if (channel < 0 || channel > 3) return;
-    auto n = static_cast<size_t>(channel);
-    loader_[n]->setValue(std::min(loader, loader_[n]->maximum()));
-    softa_[n]->setValue(std::min(program, softa_[n]->maximum()));
+void TCMultiFlashDlg::ShowProgress() {
+    for (int i = 0; i < 4; ++i) {
+        auto n = static_cast<size_t>(i);
+        const FlashChannel& c = channels_.Channel(i);
+        if (!c.Running()) continue;
+        bool h3069 = channels_.h3069Active;
+        int loader = h3069 ? c.h3069.loaderProgress.load() : c.h8.loaderProgress.load();
+        int program = h3069 ? c.h3069.programProgress.load() : c.h8.programProgress.load();
+        loader_[n]->setValue(std::min(loader, loader_[n]->maximum()));
+        softa_[n]->setValue(std::min(program, softa_[n]->maximum()));
+    }
 }
 
 void TCMultiFlashDlg::ChannelEnded(int channel) {
@@ -411,6 +427,7 @@ void TCMultiFlashDlg::ChannelEnded(int channel) {
         if (interrupted_ && !channels_.AnyRunning() && !pakko->isActive()) pakko->start();
         return;
     }
+    progressTimer_->stop();
     for (int i = 0; i < 4; ++i) PaintGroup(i, summary->red[static_cast<size_t>(i)]);
     lastSummary_ = summary->text;
     for (int i = 0; i < 4; ++i) {

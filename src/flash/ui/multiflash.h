@@ -66,7 +66,7 @@ class TCMultiFlashDlg : public QWidget {
     void StartChannels();
     void h8_3069Click();
     void ChannelEnded(int channel);
-    void ShowProgress(int channel, int loader, int program);
+    void ShowProgress();
     void PaintGroup(int channel, bool red);
     void SetActive(bool active);
     void Finish(int exitCode);
@@ -110,6 +110,7 @@ class TCMultiFlashDlg : public QWidget {
     QSpinBox* kidetaajuus = nullptr;
     QAction* openTerminal_ = nullptr;
     QTimer* pakko = nullptr;
+    QTimer* progressTimer_ = nullptr;
     QLabel* state_ = nullptr;
 };
 

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <system_error>
 
@@ -29,8 +30,7 @@ TCSingleFlashDlg::TCSingleFlashDlg(shell::ShellServices& shell, QWidget* parent)
       h8Prompter_(this, shell.Prompter(), h8_.abort),
       h3069Prompter_(this, shell.Prompter(), h3069_.abort),
       observer_(this, 0,
-                {[this](int, int loader, int program) { ShowProgress(loader, program); },
-                 [this] { peruuta->setEnabled(false); }, [this](int) { ThreadEnded(); }}) {
+                {{}, [this] { peruuta->setEnabled(false); }, [this](int) { ThreadEnded(); }}) {
     h8_.link.prompter = &h8Prompter_;
     h3069_.link.prompter = &h3069Prompter_;
     h8_.observer = &observer_;
@@ -166,6 +166,11 @@ void TCSingleFlashDlg::BuildWindow() {
     state_->setObjectName("state");
     layout->addWidget(state_);
     setFixedSize(sizeHint());
+
+    // The bars follow the engine's progress counters; the line never waits for the screen.
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, [this] { ShowProgress(); });
 }
 
 void TCSingleFlashDlg::ReadSettings() {
@@ -226,6 +231,11 @@ void TCSingleFlashDlg::Flash_tiedostoClick() {
     init_bar->setValue(0);
     prog_bar->setValue(0);
     observer_.Reset();
+    h8_.loaderProgress.store(0);
+    h8_.programProgress.store(0);
+    h3069_.loaderProgress.store(0);
+    h3069_.programProgress.store(0);
+    progressTimer_->start();
     stopping_ = false;
     try {
         if (r.h3069) {
@@ -238,18 +248,23 @@ void TCSingleFlashDlg::Flash_tiedostoClick() {
     } catch (const std::system_error& e) {
         thread_.reset();
         thread3069_.reset();
+        progressTimer_->stop();
         shell_.Prompter().Message(ThreadNotStartedText(1, e.code().value()));
         Luetiedosto->setEnabled(true);
         Flash_tiedosto->setEnabled(true);
     }
 }
 
-void TCSingleFlashDlg::ShowProgress(int loader, int program) {
+void TCSingleFlashDlg::ShowProgress() {
+    bool h3069 = h8_3069->isChecked();
+    int loader = h3069 ? h3069_.loaderProgress.load() : h8_.loaderProgress.load();
+    int program = h3069 ? h3069_.programProgress.load() : h8_.programProgress.load();
     init_bar->setValue(std::min(loader, init_bar->maximum()));
     prog_bar->setValue(std::min(program, prog_bar->maximum()));
 }
 
 void TCSingleFlashDlg::ThreadEnded() {
+    progressTimer_->stop();
     Luetiedosto->setEnabled(true);
     Flash_tiedosto->setEnabled(true);
     peruuta->setEnabled(true);

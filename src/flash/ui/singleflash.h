@@ -16,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace kelmor::flash::ui {
 
@@ -49,7 +50,7 @@ class TCSingleFlashDlg : public QWidget {
     void Flash_tiedostoClick();
     void h8_3069Click();
     void ThreadEnded();
-    void ShowProgress(int loader, int program);
+    void ShowProgress();
 
     shell::ShellServices& shell_;
     std::unique_ptr<shell::ToolButtonLock> buttonLock_;
@@ -78,6 +79,7 @@ class TCSingleFlashDlg : public QWidget {
     QPushButton* Flash_tiedosto = nullptr;
     QPushButton* peruuta = nullptr;
     QLabel* state_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
 };
 
 }  // namespace kelmor::flash::ui
