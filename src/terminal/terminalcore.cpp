@@ -194,6 +194,14 @@ void TerminalCore::NextChunk() {
     morePending_ = !sendBuffer_.empty();
 }
 
+void TerminalCore::DiscardPendingSend() {
+    std::deque<PendingByte> kept;
+    for (const PendingByte& b : sendBuffer_)
+        if (b.echoed) kept.push_back(b);  // typed, waiting behind the block
+    sendBuffer_.swap(kept);
+    morePending_ = !sendBuffer_.empty();
+}
+
 void TerminalCore::ForgetWrites() {
     sendBuffer_.clear();
     typed_.clear();

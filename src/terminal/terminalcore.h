@@ -73,6 +73,9 @@ class TerminalCore : public QObject {
     // again.
     void SendBlock(std::vector<uint8_t> bytes, bool fromMirror = false);
     size_t PendingSendBytes() const { return sendBuffer_.size(); }
+    // Drops what still waits in the send buffer (a cancelled packet); the chunk the port has
+    // already taken finishes, and typed bytes are kept.
+    void DiscardPendingSend();
 
     // Settings accepted: programming mode off, RTS drop delay, trim target, error events.
     void SettingsAccepted();

@@ -109,6 +109,19 @@ TEST_F(CoreFixture, TypedBacklogLargerThanTheTransmitBufferIsSentWhole) {
     EXPECT_TRUE(PumpUntil([&] { return Written() == "x" + backlog + "!"; })) << Written();
 }
 
+TEST_F(CoreFixture, DiscardingPendingSendKeepsTheChunkInFlightAndTypedBytes) {
+    core.Port().SetTX_puskurin_koko(4);
+    Hold(true);
+    core.SendBlock({'1', '2', '3', '4', '5', '6', '7', '8'});
+    ASSERT_TRUE(PumpUntil([&] { return WriteCalls() > 0; }));
+    Type("t");
+    core.DiscardPendingSend();
+    Hold(false);
+    EXPECT_TRUE(PumpUntil([&] { return Written() == "1234t"; })) << Written();
+    PumpFor(30);
+    EXPECT_EQ(Written(), "1234t");
+}
+
 TEST_F(CoreFixture, PortNoticesTellTheirCauseApart) {
     using M = TransmitMessage;
     using C = PortChange;
