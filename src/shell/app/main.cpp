@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
         kelmor::shell::TPohjafrm main(arguments);
         main.show();
         rc = app.exec();
+        // A remote flash start ends with its own exit code (0: every channel succeeded).
+        if (main.ExitCode() != 0) rc = main.ExitCode();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, kelmor::shell::kApplicationTitle, e.what());
     }

@@ -26,6 +26,8 @@
 #include "platform/programdir.h"
 #include "platform/prompter.h"
 #include "shell/ui/singleinstances.h"
+#include "flash/ui/multiflash.h"
+#include "flash/ui/singleflash.h"
 #include "terminal/ui/portinasetus.h"
 #include "terminal/ui/terminaali.h"
 
@@ -478,14 +480,71 @@ void TPohjafrm::RoutingSetupCommand() { OpenDesigner(false); }
 // The designer in single-modem mode ("&Single modem setup" of either menu, SingleModemBtn).
 void TPohjafrm::SingleModemCommand() { OpenDesigner(true); }
 
+namespace {
+
+// A flash dialog's sub-window centred in the main window (halves rounded toward zero), then
+// moved up by the tool bar's height when it would sit lower than that.
+void CentreFlashWindow(QMdiSubWindow* sub, int mainWidth, int mainHeight, int toolBarHeight,
+                       int offset) {
+    QSize size = sub->sizeHint();
+    sub->resize(size);
+    int left = mainWidth / 2 - size.width() / 2 + offset;
+    int top = mainHeight / 2 - size.height() / 2 + offset;
+    if (top > toolBarHeight) top -= toolBarHeight;
+    sub->move(std::max(left, 0), std::max(top, 0));
+}
+
+void BringToFront(QWidget* dialog) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(dialog->parentWidget())) {
+        sub->showNormal();
+        sub->mdiArea()->setActiveSubWindow(sub);
+    }
+}
+
+}  // namespace
+
+flash::ui::TCSingleFlashDlg* TPohjafrm::SingleFlashWindow() const { return singleFlash_.data(); }
+
+flash::ui::TCMultiFlashDlg* TPohjafrm::MultiFlashWindow(MultiFlashKind kind) const {
+    return multiFlash_[kind == MultiFlashKind::MultiFlash2 ? 1 : 0].data();
+}
+
 // The single flash dialog: brought to the front, or created and centred.
-void TPohjafrm::FlashUpdateCommand() { NotAvailable(); }
+void TPohjafrm::FlashUpdateCommand() {
+    if (singleFlash_) return BringToFront(singleFlash_);
+    singleFlash_ = new flash::ui::TCSingleFlashDlg(*this);
+    QMdiSubWindow* sub = mdi_->addSubWindow(singleFlash_, Qt::Dialog);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    CentreFlashWindow(sub, width(), frameGeometry().height(), toolBar_->height(), 0);
+    sub->show();
+}
 
 // The multi flash dialog of a kind: brought to the front, or created and centred.
-void TPohjafrm::MultiFlashCommand(MultiFlashKind /*kind*/) { NotAvailable(); }
+void TPohjafrm::MultiFlashCommand(MultiFlashKind kind) {
+    QPointer<flash::ui::TCMultiFlashDlg>& dialog =
+        multiFlash_[kind == MultiFlashKind::MultiFlash2 ? 1 : 0];
+    if (dialog) return BringToFront(dialog);
+    dialog = new flash::ui::TCMultiFlashDlg(*this, kind);
+    QMdiSubWindow* sub = mdi_->addSubWindow(dialog, Qt::Dialog);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    CentreFlashWindow(sub, width(), height(), toolBar_->height(),
+                      kind == MultiFlashKind::MultiFlash2 ? 16 : 0);
+    sub->show();
+}
 
 // A start with the remote-flash code: the MultiFlash command, then the dialog's remote start.
-void TPohjafrm::RemoteFlashCommand(const RemoteFlashRequest& /*request*/) { NotAvailable(); }
+// The program ends when the dialog says the run is over, with its exit code.
+void TPohjafrm::RemoteFlashCommand(const RemoteFlashRequest& request) {
+    MultiFlashCommand(MultiFlashKind::MultiFlash);
+    flash::ui::TCMultiFlashDlg* dialog = multiFlash_[0];
+    if (!dialog) return;
+    connect(dialog, &flash::ui::TCMultiFlashDlg::remoteFinished, this, [this](int code) {
+        exitCode_ = code;
+        close();
+    });
+    dialog->RemoteStart(request.portSelection, request.portSet,
+                        QString::fromStdString(request.firmwareFile), request.updateMode);
+}
 
 // "&Redraw": the active designer redraws its drawing.
 void TPohjafrm::RedrawCommand() {

@@ -27,6 +27,11 @@ class Tterminaali;
 class Tportinasetus;
 }  // namespace kelmor::terminal
 
+namespace kelmor::flash::ui {
+class TCSingleFlashDlg;
+class TCMultiFlashDlg;
+}  // namespace kelmor::flash::ui
+
 namespace kelmor::designer::ui {
 class Tpiirtopohja;
 }  // namespace kelmor::designer::ui
@@ -97,6 +102,10 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public Shel
     void ResumePorts() { registry_.ResumePorts(); }
     // The settings file is written as on closing.
     bool SaveSettings();
+    // The program's exit code: set by a remote flash start (0 when every channel succeeded).
+    int ExitCode() const { return exitCode_; }
+    flash::ui::TCSingleFlashDlg* SingleFlashWindow() const;
+    flash::ui::TCMultiFlashDlg* MultiFlashWindow(MultiFlashKind kind) const;
 
   private slots:
     void PrepareForSleep(bool start);
@@ -162,9 +171,6 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public Shel
     QList<QPointer<QAction>> terminalEntries_;
     QPointer<terminal::Tterminaali> activeTerminal_;
     QList<QPointer<QAction>> childMenuActions_;
-    // The designer window while it is open; one at a time.
-    QPointer<designer::ui::Tpiirtopohja> designer_;
-    void OpenDesigner(bool singleMode);
     bool factoryMode_ = false;
     bool dsrOption_ = false;
     std::string loaderPath_ = kNoLoader;
@@ -174,6 +180,13 @@ class TPohjafrm : public QMainWindow, public terminal::TerminalHost, public Shel
     terminal::SingleInstances instances_;
     NullStatusLog noStatus_;
     bool closing_ = false;
+    // The flash dialogs while they are open.
+    QPointer<flash::ui::TCSingleFlashDlg> singleFlash_;
+    QPointer<flash::ui::TCMultiFlashDlg> multiFlash_[2];
+    // The designer window while it is open; one at a time.
+    QPointer<designer::ui::Tpiirtopohja> designer_;
+    void OpenDesigner(bool singleMode);
+    int exitCode_ = 0;
 };
 
 }  // namespace kelmor::shell
