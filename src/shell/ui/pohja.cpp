@@ -29,6 +29,8 @@
 #include "flash/ui/multiflash.h"
 #include "flash/ui/singleflash.h"
 #include "terminal/ui/portinasetus.h"
+#include "terminal/ui/rxtxsaat.h"
+#include "terminal/ui/scriptsetup.h"
 #include "terminal/ui/terminaali.h"
 
 namespace kelmor::shell {
@@ -295,6 +297,8 @@ void TPohjafrm::closeEvent(QCloseEvent* event) {
     if (!closing_) {
         closing_ = true;
         SaveSettings();
+        // The script texts are saved at the end when their window is open.
+        if (instances_.scriptSetup) instances_.scriptSetup->ProgramEnding();
         mdi_->closeAllSubWindows();
     }
     event->accept();
@@ -567,7 +571,14 @@ void TPohjafrm::DesignerPrintCommand() {
 
 // Shift+Ctrl+click on the tool bar: the buffer settings dialog (Instances().bufferSettings)
 // for the active terminal's port.
-void TPohjafrm::BufferSettingsCommand(Tterminaali* /*terminal*/) { NotAvailable(); }
+void TPohjafrm::BufferSettingsCommand(Tterminaali* terminal) {
+    terminal::Tpuskuriensaato* dialog = instances_.bufferSettings;
+    if (!dialog || !terminal) return NotAvailable();
+    dialog->Serve(&terminal->Port());
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
 
 // The application became active: the active designer is told so.
 void TPohjafrm::ApplicationActivated() {

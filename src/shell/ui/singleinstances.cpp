@@ -3,6 +3,8 @@
 #include "shell/ui/about.h"
 #include "shell/ui/pohja.h"
 #include "terminal/ui/portinasetus.h"
+#include "terminal/ui/rxtxsaat.h"
+#include "terminal/ui/scriptsetup.h"
 
 namespace kelmor::shell {
 
@@ -12,10 +14,14 @@ namespace {
 // leaves its slot null; its own work fills the function in.
 
 // Tpuskuriensaato: the buffer settings dialog.
-void CreateBufferSettings(TPohjafrm& /*main*/, terminal::SingleInstances& /*instances*/) {}
+void CreateBufferSettings(TPohjafrm& main, terminal::SingleInstances& instances) {
+    instances.bufferSettings = new terminal::Tpuskuriensaato(&main);
+}
 
-// TScriptSetup: the script texts dialog.
-void CreateScriptSetup(TPohjafrm& /*main*/, terminal::SingleInstances& /*instances*/) {}
+// TScriptSetup: the script texts dialog (hidden; reads its scripts now).
+void CreateScriptSetup(TPohjafrm& main, terminal::SingleInstances& instances) {
+    instances.scriptSetup = new terminal::TScriptSetup(main, &main);
+}
 
 // Tinfo: the communication status window (instances.status; until it exists the main window's
 // Status() takes the lines and shows nothing).

@@ -22,12 +22,28 @@
 #include "platform/prompter.h"
 #include "shell/shellservices.h"
 #include "terminal/ui/portinasetus.h"
+#include "terminal/ui/scriptsetup.h"
+#include "terminal/ui/transmitwindow.h"
+#include "terminal/ui/txtestwindow.h"
 
 namespace kelmor::terminal {
 
 namespace {
 const QColor kGrey(0x80, 0x80, 0x80);
-}
+
+// The transmit window's packets go through the terminal's SendBlock (chunks, echo, mirror).
+class TerminalTransmitTarget : public TransmitTarget {
+  public:
+    explicit TerminalTransmitTarget(Tterminaali& terminal) : terminal_(terminal) {}
+    void SendBlock(std::vector<uint8_t> bytes) override { terminal_.SendBlock(std::move(bytes)); }
+    // Bytes already handed to the port finish; TerminalCore has no way yet to drop the rest of
+    // its send buffer without closing the port, so a long packet's tail still goes out.
+    void DiscardPendingSend() override {}
+
+  private:
+    Tterminaali& terminal_;
+};
+}  // namespace
 
 Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -37,6 +53,7 @@ Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent),
     layout->setContentsMargins(0, 0, 0, 0);
     text_ = new TerminalTextEdit(this);
     text_->setObjectName("TextArea");
+    text_->setAccessibleName("Terminal");
     layout->addWidget(text_);
     area_ = std::make_unique<QtTextArea>(*text_, focused_);
     display_ = std::make_unique<TerminalDisplay>(*area_);
@@ -53,7 +70,6 @@ Tterminaali::Tterminaali(TerminalHost& host, QWidget* parent) : QWidget(parent),
     logIndicator_->hide();
     display_->onLogChanged = [this](bool on, uint64_t total) { ShowLogIndicator(on, total); };
 
-    text_->setAccessibleName("Terminal");
     text_->onCharacter = [this](uint8_t ch) { TypedCharacter(ch); };
     text_->onScriptKey = [this](int n) { ScriptKey(n); };
     text_->onFocusChanged = [this](bool f) { focused_ = f; };
@@ -75,6 +91,9 @@ Tterminaali::~Tterminaali() {
     display_->onLogChanged = nullptr;
     core_->onPortChanged = nullptr;
     core_->onDeviceLost = nullptr;
+    // The transmit window is a child too and goes after the core.
+    core_->onTransmitMessage = nullptr;
+    if (transmit_) transmit_->onTransmitWindowClosed = nullptr;
 }
 
 QAction* Tterminaali::AddAction(QMenu* menu, const QString& name, const QString& caption,
@@ -201,6 +220,7 @@ void Tterminaali::UpdateCaption(bool rename) {
     if (rename && registered_) host_.RenameTerminal(registeredCaption_, caption);
     registeredCaption_ = caption;
     setWindowTitle(caption);
+    text_->setAccessibleName(caption);
 }
 
 void Tterminaali::UpdateProgramEntry() {
@@ -220,7 +240,6 @@ void Tterminaali::ToggleProgrammingMode() {
 
 // ---- typing and sending ----
 
-    text_->setAccessibleName(caption);
 void Tterminaali::TypedCharacter(uint8_t ch, bool fromMirror) {
     core_->TypeCharacter(ch);
     if (ch == 3) Copy();
@@ -361,10 +380,40 @@ void Tterminaali::BringToFront() {
 // ---- other windows ----
 
 // The transmit window of this terminal (at most one).
-void Tterminaali::TransmitCommand() { host_.NotAvailable(); }
+void Tterminaali::TransmitCommand() {
+    if (transmit_) {
+        transmit_->raise();
+        transmit_->activateWindow();
+        return;
+    }
+    if (!transmitTarget_) transmitTarget_ = std::make_unique<TerminalTransmitTarget>(*this);
+    auto* window = new TLahetys(*transmitTarget_, host_.Services(), windowTitle(), this);
+    transmit_ = window;
+    QPoint own = parentWidget() ? parentWidget()->pos() : pos();
+    window->move(host_.MainOrigin() + own + QPoint(8, 80));
+    window->onTransmitWindowClosed = [this] {
+        core_->transmitWindowOpen = false;
+        if (QAction* a = Action("Transmit")) a->setEnabled(true);
+        if (QAction* a = Action("PopupTransmit")) a->setEnabled(true);
+    };
+    core_->onTransmitMessage = [this](TransmitMessage m) {
+        if (transmit_) transmit_->Notice(m);
+    };
+    focused_ = false;
+    core_->transmitWindowOpen = true;
+    if (QAction* a = Action("Transmit")) a->setEnabled(false);
+    if (QAction* a = Action("PopupTransmit")) a->setEnabled(false);
+    window->show();
+}
 
 // The script texts dialog (host_.Instances().scriptSetup).
-void Tterminaali::ScriptSetupCommand() { host_.NotAvailable(); }
+void Tterminaali::ScriptSetupCommand() {
+    TScriptSetup* scripts = host_.Instances().scriptSetup;
+    if (!scripts) return host_.NotAvailable();
+    scripts->show();
+    scripts->raise();
+    scripts->activateWindow();
+}
 
 // The multi flash dialog, brought to the front or created centred on the main window.
 void Tterminaali::MultiFlashCommand() {
@@ -372,10 +421,32 @@ void Tterminaali::MultiFlashCommand() {
 }
 
 // The TX test window, brought to the front or created centred on the main window.
-void Tterminaali::RadioTestCommand() { host_.NotAvailable(); }
+void Tterminaali::RadioTestCommand() {
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    if (!area) {
+        (new Ttxtestfrm(host_.Services()))->show();
+        return;
+    }
+    for (QMdiSubWindow* other : area->subWindowList()) {
+        if (qobject_cast<Ttxtestfrm*>(other->widget())) {
+            if (other->isMinimized()) other->showNormal();
+            area->setActiveSubWindow(other);
+            return;
+        }
+    }
+    auto* window = new Ttxtestfrm(host_.Services());
+    QMdiSubWindow* frame = area->addSubWindow(window);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->adjustSize();
+    frame->move(area->width() / 2 - frame->width() / 2, area->height() / 2 - frame->height() / 2);
+    frame->show();
+}
 
-// SendScript(n, this) of the script texts dialog; nothing until it exists.
-void Tterminaali::ScriptKey(int /*n*/) {}
+// SendScript(n, this) of the script texts dialog.
+void Tterminaali::ScriptKey(int n) {
+    if (TScriptSetup* scripts = host_.Instances().scriptSetup) scripts->SendScript(n, this);
+}
 
 void Tterminaali::DeviceLost() {
     int n = static_cast<int>(core_->Port().Portin_nro()) + 1;
@@ -400,6 +471,8 @@ void Tterminaali::closeEvent(QCloseEvent* event) {
 
 void Tterminaali::Shutdown() {
     closed_ = true;
+    // The transmit window saves its text and settings as it closes.
+    if (transmit_) transmit_->close();
     core_->ClosePort();
     host_.PortSettingsDialog().Setup().Release(*core_);
     // Back to the normal caption, so the Window menu entry is found by it.

@@ -18,6 +18,9 @@ class QMenu;
 
 namespace kelmor::terminal {
 
+class TLahetys;
+class TransmitTarget;
+
 class Tterminaali : public QWidget, public shell::ShellTerminal {
     Q_OBJECT
   public:
@@ -118,6 +121,9 @@ class Tterminaali : public QWidget, public shell::ShellTerminal {
     bool settingsPending_ = true;  // until the first settings dialog has closed
     bool registered_ = false;
     bool closed_ = false;
+    // The transmit window while it is open, and the way it sends through this terminal.
+    QPointer<TLahetys> transmit_;
+    std::unique_ptr<TransmitTarget> transmitTarget_;
 };
 
 }  // namespace kelmor::terminal

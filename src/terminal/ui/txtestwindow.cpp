@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -34,7 +35,7 @@ Ttxtestfrm::Ttxtestfrm(shell::ShellServices& services, QWidget* parent)
         SetHint(cancel_, sending ? kStopHint : kCancelHint);
     };
     session_->onStopped = [this] {
-        if (closeWhenStopped_) close();
+        if (closeWhenStopped_) CloseWindow();
     };
 
     auto* outer = new QVBoxLayout(this);
@@ -130,7 +131,15 @@ void Ttxtestfrm::CancelClick() {
         session_->Stop();
         return;
     }
-    close();
+    CloseWindow();
+}
+
+void Ttxtestfrm::CloseWindow() {
+    // In the main window the frame around this window closes, and with it this window.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
 }
 
 void Ttxtestfrm::closeEvent(QCloseEvent* event) {

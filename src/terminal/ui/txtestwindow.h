@@ -25,6 +25,7 @@ class Ttxtestfrm : public QWidget {
 
     void StartClick();
     void CancelClick();
+    void CloseWindow();
 
     TxTestSettings Settings() const;
     void SetSettings(const TxTestSettings& settings);
