@@ -203,15 +203,21 @@ void TerminalDisplay::ShowData(const uint8_t* bytes, size_t count) {
     // The runs go into the area one by one; the log gets all of them in one write and the
     // indicator one update.
     const bool logging = log_.On();
-    if (logging) logBatch_.clear();
     area_->BeginBatch();
-    for (const RunSpan& run : converter_.Runs()) {
-        if (run.length == 0) continue;
-        extraLines += Insert(std::string_view(text).substr(run.begin, run.length), run.colour,
-                             logging ? &logBatch_ : nullptr);
+    // No run of the conversion begins with a bare LF (line breaks are CR LF), so nothing is
+    // dropped and the whole text goes in at once, wrapped lines counted over all of it.
+    const double available = area_->AvailableWidth();
+    if (available > 0) {
+        double width = area_->LineWidthWith(text);
+        while (width > available) {
+            ++extraLines;
+            width -= available;
+        }
     }
+    area_->AppendRuns(text, converter_.Runs());
+    if (area_->CharacterCount() > static_cast<size_t>(scrollBackMaximum_)) Trim();
     area_->EndBatch();
-    if (logging) Log(logBatch_);
+    if (logging) Log(text);
     if (followTail) {
         area_->ScrollToBottom();
     } else if (extraLines > 0) {

@@ -67,6 +67,12 @@ class TextArea {
     // Removes the first `chars` characters.
     virtual void RemoveFront(size_t chars) = 0;
     virtual void Append(std::string_view text, int colour) = 0;
+    // The runs of one converted chunk, in order: the same as appending each run. A widget may
+    // insert them in one go.
+    virtual void AppendRuns(std::string_view text, const std::vector<RunSpan>& runs) {
+        for (const RunSpan& run : runs)
+            if (run.length > 0) Append(text.substr(run.begin, run.length), run.colour);
+    }
     // Width in pixels of the caret's (last) line followed by text, and the width available
     // to a line before it wraps; 0 when the area does not wrap.
     virtual double LineWidthWith(std::string_view text) const = 0;
@@ -171,7 +177,6 @@ class TerminalDisplay {
     int scrollBackMaximum_ = kDefaultScrollBack;
     int trimTarget_ = kDefaultScrollBack - kTrimMargin;
     DisplayLog log_;
-    std::string logBatch_;  // what one ShowData inserted, for its one log write
     platform::Prompter* prompter_ = nullptr;
 };
 

@@ -42,6 +42,7 @@ class QtTextArea : public TextArea {
     size_t LineLength(size_t i) const override;
     void RemoveFront(size_t chars) override;
     void Append(std::string_view text, int colour) override;
+    void AppendRuns(std::string_view text, const std::vector<RunSpan>& runs) override;
     double LineWidthWith(std::string_view text) const override;
     double AvailableWidth() const override;
     bool Focused() const override { return focused_; }
