@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -21,6 +23,8 @@
 #include "designer/ui/printcommands.h"
 #include "designer/ui/prjominaisuus.h"
 #include "fakeshellservices.h"
+#include "modemcfg/definition.h"
+#include "modemcfg/ui/tominaisuus.h"
 #include "platform/inifile.h"
 #include "platform/programdir.h"
 
@@ -42,11 +46,15 @@ std::string Shell(const std::string& command) {
 
 std::string PdfText(const std::string& path) { return Shell("pdftotext -layout '" + path + "' -"); }
 
+// A definition with its integrity number, so that opening the form shows no message.
 void InstallType(const std::string& name, const std::string& parameters) {
-    ASSERT_TRUE(platform::WriteFileAtomic(
-        Home(name + ".smf"), "[Version]\r\nName=" + name +
-                                 "\r\nVersion number=1\r\nKelmor ini=test\r\n\r\n[Properties]\r\n" +
-                                 parameters));
+    std::string text =
+        "[Version]\r\nName=" + name +
+        "\r\nVersion number=1\r\nKelmor ini=test\r\nNumber=0\r\n\r\n[Properties]\r\n" + parameters;
+    ASSERT_TRUE(platform::WriteFileAtomic(Home(name + ".smf"), text));
+    const int number = modemcfg::ComputeIntegrity(platform::ProgramDir(), name + ".smf").computed;
+    text.replace(text.find("Number=0"), 8, "Number=" + std::to_string(number));
+    ASSERT_TRUE(platform::WriteFileAtomic(Home(name + ".smf"), text));
 }
 
 class PropertyTableWindow : public ::testing::Test {
@@ -98,6 +106,10 @@ class PropertyTableWindow : public ::testing::Test {
     }
     Tarvotaulu* OpenTable() {
         Trigger("PropTable1");
+        if (Tarvotaulu* table = printing->Table()) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(table));
+            QApplication::processEvents();
+        }
         return printing->Table();
     }
     // Every print goes to a PDF file instead of the print dialog.
@@ -233,6 +245,41 @@ TEST_F(PropertyTableWindow, RefreshShowsNewValuesAndCloseGivesTheDesignerItsStat
     EXPECT_TRUE(watch.isNull());
     EXPECT_EQ(printing->Table(), nullptr);
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(PropertyTableWindow, DoubleClickOpensTheColumnsNodeAndAcceptingRefreshesTheTable) {
+    Add("north", "KL450", 1, "3");
+    Add("south", "KL450", 2, "4");
+    Tarvotaulu* table = OpenTable();
+    QTableWidget* grid = table->Grid(0);
+    auto* form = window->findChild<modemcfg::ui::Tominaisuus*>();
+    ASSERT_NE(form, nullptr);
+
+    // Press, release, double click, release: what a mouse sends the grid.
+    auto doubleClick = [&](int row, int column) {
+        QWidget* viewport = grid->viewport();
+        const QPoint at = grid->visualRect(grid->model()->index(row, column)).center();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                        Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &dbl);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+    };
+    // Column 0 holds captions: nothing opens.
+    doubleClick(1, 0);
+    EXPECT_FALSE(form->isVisible());
+
+    doubleClick(1, 2);
+    ASSERT_TRUE(form->isVisible());
+    ASSERT_TRUE(form->HasNode());
+    EXPECT_EQ(form->Node()->name, "south");
+
+    form->findChild<QLineEdit*>("nimi")->setText("west");
+    form->Accept();
+    QApplication::processEvents();
+    EXPECT_EQ(Row(printing->Table()->Grid(0), 0),
+              (std::vector<std::string>{"Modem name:", "north", "west"}));
 }
 
 TEST_F(PropertyTableWindow, EmptyNetworkGivesAnEmptyTable) {
