@@ -116,7 +116,7 @@ void DesignerEditor::Forget(const TKuvio* node) {
 }
 
 void DesignerEditor::DeleteWithQuestion(TKuvio* node) {
-    if (!node) return;
+    if (!node || host_.RefuseDelete()) return;
     net_.currentNode = node;
     const bool wasPlacing = placing && net_.currentNode == node;
     if (wasPlacing) placing = false;

@@ -44,6 +44,9 @@ class EditorHost {
     virtual void ActiveNodeChanged(TKuvio* node) = 0;
     // The properties form is converting a node's type: presses on nodes do nothing meanwhile.
     virtual bool ConversionMode() const = 0;
+    // A node may not be deleted now (a modem exchange works on the network); the host has said
+    // why.
+    virtual bool RefuseDelete() { return false; }
     virtual void ShowNodePopup(TKuvio& node, Point canvas) = 0;
     virtual void ShowCanvasPopup(Point canvas) = 0;
     // The canvas's visible part (for edge scrolling): width and height of the window's client

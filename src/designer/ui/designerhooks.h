@@ -46,6 +46,9 @@ class ExchangeHooks {
     // "Security &level" of the Project menu; level 9 disables type conversion.
     virtual void SecurityLevel();
     virtual bool SecurityLevelNine() const { return false; }
+    // A command that would delete nodes or replace the network while an exchange runs: true
+    // when it must not go on (the message has been shown).
+    virtual bool RefuseWhileRunning() { return false; }
 
     // The window is closing (after the save question): close the properties form, the
     // security level dialog and the port. Also asked first, before the question, whether the

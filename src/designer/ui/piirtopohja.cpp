@@ -657,6 +657,7 @@ void Tpiirtopohja::AfterFileCommand() {
 }
 
 void Tpiirtopohja::NewClick() {
+    if (exchange_->RefuseWhileRunning()) return;
     exchange_->Forget(nullptr);
     editor_.Forget(nullptr);
     if (NewCommand(net_, [this](const FileDialogRequest& r) { return RunFileDialog(r); }) &&
@@ -667,6 +668,7 @@ void Tpiirtopohja::NewClick() {
 }
 
 void Tpiirtopohja::OpenClick() {
+    if (exchange_->RefuseWhileRunning()) return;
     editor_.Forget(nullptr);
     const bool opened = OpenCommand(
         net_, [this](const FileDialogRequest& r) { return RunFileDialog(r); }, recent_,
@@ -676,6 +678,7 @@ void Tpiirtopohja::OpenClick() {
 }
 
 void Tpiirtopohja::OpenRecent(const std::string& path) {
+    if (exchange_->RefuseWhileRunning()) return;
     editor_.Forget(nullptr);
     if (OpenPath(
             net_, [this](const FileDialogRequest& r) { return RunFileDialog(r); }, recent_,
@@ -704,6 +707,7 @@ void Tpiirtopohja::SaveAsClick() {
 }
 
 void Tpiirtopohja::LoadModemClick() {
+    if (exchange_->RefuseWhileRunning()) return;
     LoadModemData(net_, [this](const FileDialogRequest& r) { return RunFileDialog(r); });
     FullRedraw();
 }

@@ -101,6 +101,7 @@ class Tpiirtopohja : public QWidget, private EditorHost {
     void OpenProperties(TKuvio& node) override;
     void ActiveNodeChanged(TKuvio* node) override;
     bool ConversionMode() const override;
+    bool RefuseDelete() override { return exchange_->RefuseWhileRunning(); }
     void ShowNodePopup(TKuvio& node, Point canvas) override;
     void ShowCanvasPopup(Point canvas) override;
     View CurrentView() const override;

@@ -5,6 +5,7 @@
 #include "terminal/ui/portinasetus.h"
 #include "terminal/ui/rxtxsaat.h"
 #include "terminal/ui/scriptsetup.h"
+#include "terminal/ui/status.h"
 
 namespace kelmor::shell {
 
@@ -23,9 +24,10 @@ void CreateScriptSetup(TPohjafrm& main, terminal::SingleInstances& instances) {
     instances.scriptSetup = new terminal::TScriptSetup(main, &main);
 }
 
-// Tinfo: the communication status window (instances.status; until it exists the main window's
-// Status() takes the lines and shows nothing).
-void CreateStatusWindow(TPohjafrm& /*main*/, terminal::SingleInstances& /*instances*/) {}
+// Tinfo: the communication status window (instances.status).
+void CreateStatusWindow(TPohjafrm& main, terminal::SingleInstances& instances) {
+    instances.status = new terminal::ui::Tinfo(main.FactoryMode(), &main);
+}
 
 // Taboutfrm: the About box.
 void CreateAboutBox(TPohjafrm& main, terminal::SingleInstances& instances) {
