@@ -21,7 +21,7 @@ class Tpuskuriensaato;
 class TScriptSetup;
 
 // The application-wide windows created once at start-up, in this order, right after the main
-// window (which creates them, shell/ui/singleinstances.cpp). A slot stays null until its window
+// window (which creates them, in its singleinstances.cpp). A slot stays null until its window
 // exists in the build.
 struct SingleInstances {
     Tpuskuriensaato* bufferSettings = nullptr;  // buffer settings dialog
