@@ -191,3 +191,33 @@ TEST(AbortTest, StopsTimersClosesThePortAndWritesTheFinalLine) {
 
 }  // namespace
 }  // namespace kelmor::exchangetest
+
+namespace kelmor::exchangetest {
+namespace {
+
+TEST(LateReplyTest, ALateReplyWithinTheTimeOutsStillCompletesAndOneAfterThemIsIgnored) {
+    {
+        Bench b;
+        b.LoadModem(2);
+        b.replyDelayMs = 8000;  // every reply just inside the ten seconds
+        ASSERT_TRUE(b.exchange.StartReceive());
+        b.Run();
+        EXPECT_EQ(b.result, ExchangeResult::Completed);
+        EXPECT_EQ(b.Commands(), (Lines{"ProgOn", "ParamsRequest", "ProgOff"}));
+    }
+    {
+        Bench b;
+        b.replyDelayMs = 12000;  // the programming-mode reply comes after the no-response end
+        ASSERT_TRUE(b.exchange.StartReceive());
+        b.Run();
+        EXPECT_EQ(b.result, ExchangeResult::NoResponse);
+        // The port is closed, so nothing reaches the engine; were it fed anyway, it is ignored.
+        b.exchange.OnReceived(b.modem->Receive(modemcfg::BuildMessage(modemcfg::Command::ProgOn)));
+        EXPECT_FALSE(b.exchange.Running());
+        EXPECT_EQ(b.Commands(), (Lines{"ProgOn"}));
+        EXPECT_EQ(b.prompter.Texts(), (Lines{modemcfg::kNoResponseText}));
+    }
+}
+
+}  // namespace
+}  // namespace kelmor::exchangetest
