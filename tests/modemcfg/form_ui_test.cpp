@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -270,6 +271,50 @@ TEST(FormTest, DefinitionWithOnlyFactoryParameters) {
     f.form.Open(f.Node("NONE"), f.context);
     EXPECT_EQ(f.Messages(), (Lines{kCheckIniFileText}));
     EXPECT_EQ(f.form.EditorAt(0), nullptr);
+}
+
+TEST(FormTest, AddressRowsNoAddressAndMultiPortLines) {
+    WriteSmf("ALL", kAllKinds);
+    FormFixture f;
+    FormNode n = f.Node("ALL");
+    f.form.Open(n, f.context);
+    auto* noAddress = f.form.findChild<QCheckBox*>("no_address");
+    auto* address = f.form.findChild<QLineEdit*>("osoite");
+    EXPECT_EQ(f.form.findChild<QLineEdit*>("systemosoite")->text(), "0012");
+    QTest::mouseClick(noAddress, Qt::LeftButton, {}, QPoint(noAddress->width() - 6, 8));
+    EXPECT_TRUE(noAddress->isChecked());
+    EXPECT_EQ(address->text(), "No address");
+    EXPECT_TRUE(address->isReadOnly());
+    f.form.Accept();
+    EXPECT_TRUE(f.host.results.back().noAddress);
+    EXPECT_TRUE(f.host.results.back().addressChanged);
+
+    // The master under virtual routing keeps its address: the box stays unchecked.
+    f.context.virtualRouting = true;
+    n.isMaster = true;
+    f.form.Open(n, f.context);
+    EXPECT_FALSE(noAddress->isEnabled());
+    noAddress->click();
+    EXPECT_FALSE(noAddress->isChecked());
+
+    // A multi-port node: the lines of the list, blank ones left out.
+    f.context.virtualRouting = false;
+    n.isMaster = false;
+    n.isMulti = true;
+    n.addresses = {"01", "02"};
+    f.form.Open(n, f.context);
+    EXPECT_FALSE(noAddress->isEnabled());
+    EXPECT_TRUE(address->isReadOnly());
+    auto* more = f.form.findChild<QPushButton*>("Multibtn");
+    auto* memo = f.form.findChild<QPlainTextEdit*>("MultiMemo");
+    EXPECT_TRUE(more->isVisible());
+    QTest::mouseClick(more, Qt::LeftButton);
+    EXPECT_TRUE(memo->isVisible());
+    memo->setPlainText("01\n   \n0A \n");
+    memo->document()->setModified(true);
+    f.form.Accept();
+    EXPECT_EQ(f.host.results.back().addresses, (Lines{"01", "0A "}));
+    EXPECT_TRUE(f.host.results.back().addressChanged);
 }
 
 // A definition nobody wrote the form for: random kinds, levels, flags and choices.

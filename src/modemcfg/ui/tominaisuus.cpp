@@ -427,7 +427,7 @@ void Tominaisuus::Fill() {
     nimi_->setText(Q(n.name));
     no_address_->setChecked(n.noAddress);
     const std::string address = n.addresses.empty() ? std::string() : n.addresses[0];
-    osoite_->setText(Q(n.isMulti ? std::string(kMultiPortText) : address));
+    SetAddressText(Q(n.isMulti ? std::string(kMultiPortText) : address));
     osoite_->setModified(false);
     no_address_->setEnabled(!(context_.virtualRouting && n.isMaster) && !n.isMulti && !converting_);
     Multibtn_->setVisible(n.isMulti && !context_.singleView);
@@ -461,6 +461,13 @@ void Tominaisuus::Fill() {
         SetEditorValue(second_, i);
         Paint(second_.rows[i], false);
     }
+}
+
+void Tominaisuus::SetAddressText(const QString& text) {
+    // Eight characters is a limit for typing; a stored text ("No address", "multi port") is
+    // shown whole, never cut.
+    osoite_->setMaxLength(std::max<int>(8, static_cast<int>(text.size())));
+    osoite_->setText(text);
 }
 
 void Tominaisuus::UpdateAddressEdit() {
@@ -665,7 +672,7 @@ void Tominaisuus::NoAddressClicked() {
     if (node_ && context_.virtualRouting && node_->isMaster) {
         no_address_->setChecked(false);
     } else {
-        osoite_->setText(no_address_->isChecked() ? kNoAddressValue : "");
+        SetAddressText(no_address_->isChecked() ? kNoAddressValue : "");
         osoite_->setModified(true);
     }
     UpdateAddressEdit();

@@ -142,6 +142,7 @@ class Tominaisuus : public QWidget {
     void ReadEditors(Column& column);
     void Paint(Row& row, bool red);
     void UpdateAddressEdit();
+    void SetAddressText(const QString& text);
     void ConvertOne(int k);
     void ConvertAllClicked();
     void NoAddressClicked();
