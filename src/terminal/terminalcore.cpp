@@ -168,9 +168,21 @@ void TerminalCore::QueueChunk() {
 
 void TerminalCore::WriteFinished() {
     if (options_.rtsControl) {
-        clock_->Sleep(rtsDropDelay_);
-        port_.SetRTSmode(serial::rtsDISABLE);
+        // RTS drops once the last character has had time to leave the modem's line driver.
+        // The wait is a timer, not a sleep of the GUI thread; the write counts as in flight
+        // until then, so no new chunk raises RTS first.
+        const uint64_t epoch = writeEpoch_;
+        QTimer::singleShot(rtsDropDelay_, this, [this, epoch] {
+            if (epoch != writeEpoch_) return;  // the port closed meanwhile
+            port_.SetRTSmode(serial::rtsDISABLE);
+            AfterWrite();
+        });
+        return;
     }
+    AfterWrite();
+}
+
+void TerminalCore::AfterWrite() {
     if (typedInFlight_)
         QMetaObject::invokeMethod(
             this, [this] { TypedDone(); }, Qt::QueuedConnection);
@@ -210,6 +222,7 @@ void TerminalCore::ForgetWrites() {
 
 // The port's write in flight went with its close: nothing will report it finished.
 void TerminalCore::ForgetInFlight() {
+    ++writeEpoch_;
     writeInFlight_ = false;
     typedInFlight_ = false;
     morePending_ = false;

@@ -59,7 +59,6 @@ class TerminalCore : public QObject {
     const TerminalDisplay& Display() const { return display_; }
     TerminalOptions& Options() { return options_; }
     const TerminalOptions& Options() const { return options_; }
-    void SetClock(platform::Clock* clock) { clock_ = clock; }
 
     // CR interval in ms (0 = off); enabled starts the timer now, as accepting settings does.
     void SetCrInterval(int ms, bool enabled);
@@ -152,13 +151,13 @@ class TerminalCore : public QObject {
     void RaiseRts();
     void ForgetWrites();
     void ForgetInFlight();
+    void AfterWrite();
     void ResumeSending();
     void PortNotice(TransmitMessage message, PortChange why);
 
     TerminalDisplay& display_;
     serial::TCommPort port_;
     TerminalOptions options_;
-    platform::Clock* clock_ = &platform::RealClock::Instance();
     QTimer crTimer_;
     QTimer errorTimer_;
     int crIntervalMs_ = 0;
@@ -168,6 +167,7 @@ class TerminalCore : public QObject {
     std::deque<PendingByte> sendBuffer_;
     // A write handed to the port and not finished; the port takes no second one meanwhile.
     bool writeInFlight_ = false;
+    uint64_t writeEpoch_ = 0;  // changes when the port closes: a pending RTS drop is stale
     bool morePending_ = false;
     int rtsDropDelay_ = 6;
     PortClosedBy closedBy_ = PortClosedBy::None;
