@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <cstdio>
@@ -293,6 +295,59 @@ TEST_F(DesignerExchangeTest, ClosingTheWindowStopsTheTransfer) {
     EXPECT_EQ(exchange->LastResult(), ExchangeResult::Aborted);
     EXPECT_FALSE(exchange->PortOpen());
     EXPECT_EQ(shell.status.lines.back(), modemcfg::kAbortedStatus);
+}
+
+TEST_F(DesignerExchangeTest, LevelNineFromTheDialogRebuildsTheFormAndReceivesFactoryValues) {
+    Simulator sim;
+    shell.factoryMode = true;
+    Open(true);
+    TKuvio& node = AddNode("Single", "01", 100);
+    window->Exchange().OpenProperties(node);
+    auto& form = exchange->Form();
+    const int builds = form.BuildCount();
+    size_t firstFactory = 0;
+    while (def.groups[firstFactory].level != '9') ++firstFactory;
+    EXPECT_FALSE(form.EditorAt(firstFactory)->isVisible());
+
+    window->Exchange().SecurityLevel();
+    auto* dialog = exchange->SecurityDialog();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    dialog->taso_9->click();
+    QTest::keyClicks(dialog->salasana, "drolnexi");
+    dialog->ok->click();
+    EXPECT_EQ(exchange->Level(), '9');
+    EXPECT_TRUE(window->Exchange().SecurityLevelNine());
+    EXPECT_EQ(form.BuildCount(), builds + 1);
+    EXPECT_TRUE(form.EditorAt(firstFactory)->isVisible());
+
+    window->Exchange().ReceiveValues(node);
+    ASSERT_TRUE(WaitEnded());
+    EXPECT_EQ(exchange->LastResult(), ExchangeResult::Completed);
+    nlohmann::json state = sim.State();
+    for (size_t i = firstFactory; i < def.groups.size(); ++i)
+        EXPECT_EQ(node.parameters[i].value, Saved(state, i)) << def.groups[i].key;
+}
+
+TEST_F(DesignerExchangeTest, ConversionChangesTheNodesType) {
+    std::filesystem::copy_file(kDefinitions + "/KL450.smf", platform::ProgramDir() + "/KL450.smf",
+                               std::filesystem::copy_options::overwrite_existing);
+    Open(false);
+    TKuvio& node = AddNode("N", "0A", 100);
+    node.parameters[0].value = "17";
+    window->Exchange().ConvertType(node, "KL450");
+    auto& form = exchange->Form();
+    ASSERT_TRUE(form.Converting());
+    EXPECT_TRUE(window->Exchange().ConversionMode());
+    shell.prompter.Script({platform::Answer::Yes});
+    QTest::mouseClick(form.findChild<QPushButton*>("ConvAll"), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(node.DefinitionFileName(), "KL450.smf");
+    modemcfg::Definition kl450 = modemcfg::ReadDefinition(platform::ProgramDir(), "KL450.smf");
+    ASSERT_EQ(node.parameters.size(), kl450.groups.size());
+    EXPECT_EQ(node.typeTitle, kl450.name);
+    EXPECT_EQ(node.parameters[0].type, kl450.groups[0].type);
+    EXPECT_EQ(node.parameters[0].value, "17");  // both types start with a byte: Conv all
 }
 
 TEST_F(DesignerExchangeTest, PortMenuStoresTheChoice) {
