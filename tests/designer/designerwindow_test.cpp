@@ -52,6 +52,8 @@ class DesignerWindowTest : public ::testing::Test {
     void Open(bool single = false) {
         window = std::make_unique<Tpiirtopohja>(shell, single);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Never a real file dialog in a test: cancelled unless the test chooses a file.
+        window->fileDialog = [](const FileDialogRequest&) { return std::optional<std::string>(); };
         window->resize(900, 700);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -68,6 +70,7 @@ class DesignerWindowTest : public ::testing::Test {
         if (window) {
             window->Net().modified = false;
             window->close();
+            window.reset();
         }
     }
     Network& Net() { return window->Net(); }
@@ -133,8 +136,13 @@ TEST_F(DesignerWindowTest, CreatesAtTheMenuPointsPlacesAndLocksTheToolButtons) {
     QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(115, 125));
     EXPECT_FALSE(window->Editor().placing);
     EXPECT_EQ(first.systemAddress, 1);
-    // The end of placing opens the properties form (not in this build).
-    EXPECT_EQ(shell.prompter.Texts(), std::vector<std::string>{kNotAvailableText});
+    // The end of placing opens the properties form (or says that this build has none).
+    bool formShown = false;
+    for (QWidget* w : QApplication::allWidgets()) {
+        formShown |= w->objectName() == "Tominaisuus" && w->isVisible();
+    }
+    EXPECT_TRUE(formShown ||
+                shell.prompter.Texts() == std::vector<std::string>{kNotAvailableText});
 
     // From the canvas pop-up: label 15 left of and 25 above the right click.
     Click(QPoint(400, 300), Qt::RightButton);

@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
+#include <QStaticText>
 #include <QSvgRenderer>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <unordered_map>
+#include <vector>
 
 namespace kelmor::designer::paint {
 
@@ -68,6 +70,62 @@ QPoint LabelPoint(const TKuvio& node) { return QPoint(node.LabelLeft(), node.Lab
 QFontMetrics Metrics(const GraphStyle& style) { return QFontMetrics(style.font); }
 
 QString LabelText(const TKuvio& node) { return QString::fromLatin1(node.name.c_str()); }
+
+// Laid-out labels, so a redraw of many nodes does not shape every name again.
+const QStaticText& StaticLabel(const TKuvio& node, const QFont& font) {
+    static std::unordered_map<std::string, QStaticText> cache;
+    static QString cachedFont;
+    const QString key = font.key();
+    if (key != cachedFont || cache.size() > 100000) {
+        cache.clear();
+        cachedFont = key;
+    }
+    auto it = cache.find(node.name);
+    if (it == cache.end()) {
+        QStaticText text(LabelText(node));
+        text.setTextFormat(Qt::PlainText);
+        text.setPerformanceHint(QStaticText::AggressiveCaching);
+        text.prepare(QTransform(), font);
+        it = cache.emplace(node.name, std::move(text)).first;
+    }
+    return it->second;
+}
+
+// A link in one polyline: the start arrowhead's outline, the curve from its tip to the end
+// arrowhead's base, and the end arrowhead's outline. The curve runs along the link's axis at
+// both ends, so leaving out its first and last 6 pixels (inside the arrowheads) looks the same
+// as filling the arrowheads over it, and one polyline per link draws fastest.
+void SolidLinkPolyline(const LinkGeometry& g, const GraphStyle& s, QPolygon& curve, QPolygon& out) {
+    const QPolygon startArrow = Map(g.startArrow, s), endArrow = Map(g.endArrow, s);
+    const QPoint endBase = (endArrow[0] + endArrow[2]) / 2;
+    const bool horizontal = g.direction == LinkGeometry::Direction::ParentLeft ||
+                            g.direction == LinkGeometry::Direction::ParentRight;
+    auto along = [horizontal](QPoint p) { return horizontal ? p.x() : p.y(); };
+    const int from = along(startArrow[1]), to = along(endBase);
+    const bool forward = to >= from;
+    out.clear();
+    out << startArrow[0] << startArrow[1] << startArrow[2] << startArrow[0] << startArrow[1];
+    for (int i = 1; i + 1 < curve.size(); ++i) {
+        const int a = along(curve[i]);
+        if (forward ? (a > from && a < to) : (a < from && a > to)) out << curve[i];
+    }
+    out << endBase << endArrow[0] << endArrow[1] << endArrow[2] << endBase;
+}
+
+// The Bézier of a link as a polyline in device pixels: a cosmetic polyline is drawn much faster
+// than a path, and at these sizes the steps do not show.
+void Flatten(const LinkGeometry& g, const GraphStyle& s, QPolygon& out) {
+    const QPointF p0 = Map(g.start, s), p1 = Map(g.control1, s), p2 = Map(g.control2, s),
+                  p3 = Map(g.end, s);
+    const double span = std::max(std::abs(p3.x() - p0.x()), std::abs(p3.y() - p0.y()));
+    const int steps = std::clamp(static_cast<int>(span / 6), 2, 64);
+    out.resize(steps + 1);
+    for (int i = 0; i <= steps; ++i) {
+        const double t = static_cast<double>(i) / steps, u = 1 - t;
+        const QPointF p = u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
+        out[i] = p.toPoint();
+    }
+}
 
 }  // namespace
 
@@ -216,28 +274,41 @@ QRect GraphExtent(const Network& network, const GraphStyle& style) {
 void PaintLink(QPainter& painter, const TKuvio& parent, const TKuvio& child,
                const GraphStyle& style) {
     LinkGeometry g = ComputeLink(LabelPoint(parent), LabelPoint(child));
-    QPainterPath path(Map(g.start, style));
-    path.cubicTo(Map(g.control1, style), Map(g.control2, style), Map(g.end, style));
-    QPen pen(style.textColor, 0, style.mobileView ? Qt::DotLine : Qt::SolidLine);
-    painter.setPen(pen);
+    QPolygon curve;
+    Flatten(g, style, curve);
+    painter.setPen(QPen(style.textColor, 0, style.mobileView ? Qt::DotLine : Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(path);
+    painter.drawPolyline(curve);
     painter.setPen(QPen(style.textColor, 0, Qt::SolidLine));
     painter.setBrush(style.background);
     painter.drawPolygon(Map(g.startArrow, style));
     painter.drawPolygon(Map(g.endArrow, style));
 }
 
-void PaintNode(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
+namespace {
+
+// The picture and the label, with the painter's font already the label font.
+void DrawNode(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
     const QRect picture = PictureRect(node, style);
     painter.drawImage(picture.topLeft(),
                       NodePicture(PictureFor(node, style.mobileView, style.print), style.scale));
     if (node.name.empty()) return;
+    const QColor& colour = node.routesChanged ? style.changedColor : style.textColor;
+    if (painter.pen().color() != colour || painter.pen().style() != Qt::SolidLine) {
+        painter.setPen(colour);
+    }
+    const QPoint at = style.print ? QPoint(picture.left() + picture.width() + 1,
+                                           Scaled(node.LabelTop(), style.scale) + style.top - 2)
+                                  : Map(LabelPoint(node), style);
+    painter.drawStaticText(at, StaticLabel(node, style.font));
+}
+
+}  // namespace
+
+void PaintNode(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
     painter.setFont(style.font);
     painter.setPen(node.routesChanged ? style.changedColor : style.textColor);
-    const QRect label = LabelRect(node, style);
-    painter.drawText(QPoint(label.left(), label.top() + QFontMetrics(style.font).ascent()),
-                     LabelText(node));
+    DrawNode(painter, node, style);
 }
 
 void PaintActiveFrame(QPainter& painter, const TKuvio& node, const GraphStyle& style) {
@@ -262,12 +333,38 @@ void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& s
     const QFontMetrics fm = Metrics(style);
     const int charWidth = fm.maxWidth();
     const int lineHeight = std::max(fm.height(), Scaled(kLabelHeight, style.scale));
+
+    // Solid links are one polyline each; dotted ones are their curves with one pen, then the
+    // solid arrowheads with another.
+    QPolygon curve, line;
+    std::vector<LinkGeometry> dotted;
+    painter.setPen(QPen(style.textColor, 0, style.mobileView ? Qt::DotLine : Qt::SolidLine));
+    painter.setBrush(Qt::NoBrush);
     for (const auto& node : network.nodes) {
         const TKuvio* parent = LinkParent(*node, style);
         if (!parent) continue;
         if (clipped && !LinkRect(*parent, *node, style).intersects(style.clip)) continue;
-        PaintLink(painter, *parent, *node, style);
+        const LinkGeometry g = ComputeLink(LabelPoint(*parent), LabelPoint(*node));
+        Flatten(g, style, curve);
+        if (style.mobileView) {
+            painter.drawPolyline(curve);
+            dotted.push_back(g);
+        } else {
+            SolidLinkPolyline(g, style, curve, line);
+            painter.drawPolyline(line);
+        }
     }
+    if (!dotted.empty()) {
+        painter.setPen(QPen(style.textColor, 0, Qt::SolidLine));
+        painter.setBrush(style.background);
+        for (const LinkGeometry& g : dotted) {
+            painter.drawConvexPolygon(Map(g.startArrow, style));
+            painter.drawConvexPolygon(Map(g.endArrow, style));
+        }
+    }
+
+    painter.setFont(style.font);
+    painter.setPen(style.textColor);
     for (const auto& node : network.nodes) {
         if (!NodeShown(*node, style)) continue;
         // A bound that needs no text measuring: a repaint of a small area in a large network
@@ -275,7 +372,7 @@ void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& s
         if (clipped && !QuickNodeRect(*node, style, charWidth, lineHeight).intersects(style.clip)) {
             continue;
         }
-        PaintNode(painter, *node, style);
+        DrawNode(painter, *node, style);
     }
     if (style.activeNode && NodeShown(*style.activeNode, style)) {
         PaintActiveFrame(painter, *style.activeNode, style);
