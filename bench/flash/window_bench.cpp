@@ -174,7 +174,9 @@ double WindowRun(int channels, bool& ok, std::string& summary) {
     flash::ui::TCMultiFlashDlg dlg(shell, shell::MultiFlashKind::MultiFlash);
     dlg.show();
     dlg.ChooseFile(QString::fromStdString(Firmware()));
-    dlg.findChild<QCheckBox*>("h8_3069")->click();
+    // The window remembers its options; the run is set up the same way each time.
+    if (!dlg.findChild<QCheckBox*>("h8_3069")->isChecked())
+        dlg.findChild<QCheckBox*>("h8_3069")->click();
     // The same run as the tool's: 115200 bit/s after the loader.
     dlg.findChild<QCheckBox*>("SpeedSelection")->setChecked(true);
     dlg.findChild<QCheckBox*>("Update")->setChecked(true);

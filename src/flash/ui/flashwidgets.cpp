@@ -1,6 +1,7 @@
 #include "flash/ui/flashwidgets.h"
 
 #include <QCoreApplication>
+#include <QMdiSubWindow>
 #include <QThread>
 #include <QUrl>
 #include <QWidget>
@@ -26,6 +27,13 @@ void SetHint(QWidget* widget, const char* hint, bool nameFromHint) {
 
 QString FromAnsi(const std::string& text) {
     return QString::fromStdString(platform::AnsiToUtf8(text));
+}
+
+void CloseWindow(QWidget* window) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        sub->close();
+    else
+        window->close();
 }
 
 platform::Answer WorkerPrompter::AskHere(const platform::Prompt& prompt) {

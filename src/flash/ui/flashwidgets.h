@@ -21,6 +21,8 @@ namespace kelmor::flash::ui {
 // long part the status-bar text.
 void SetHint(QWidget* widget, const char* hint, bool nameFromHint = false);
 QString FromAnsi(const std::string& text);
+// Closes a window, inside the main window its sub-window (which asks the window first).
+void CloseWindow(QWidget* window);
 
 // The prompter a run's worker thread uses: the question is shown by the window's prompter in
 // the GUI thread while the worker waits for the answer (the GUI thread never waits for the

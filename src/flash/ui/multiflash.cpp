@@ -90,7 +90,7 @@ void TCMultiFlashDlg::BuildWindow() {
     connect(openTerminal_, &QAction::triggered, this, [this] { shell_.OpenTerminal(); });
     QAction* closeFlash = mode->addAction("&Close flash");
     closeFlash->setStatusTip("Close flash-window.");
-    connect(closeFlash, &QAction::triggered, this, [this] { close(); });
+    connect(closeFlash, &QAction::triggered, this, [this] { CloseWindow(this); });
     QAction* multi1 = mode->addAction("MultiFlash");
     QAction* multi2 = mode->addAction("MultiFlash 2");
     for (QAction* a : {multi1, multi2}) a->setStatusTip("Flashing multiply modems.");
@@ -215,7 +215,7 @@ void TCMultiFlashDlg::BuildWindow() {
     connect(Flash_tiedosto, &QPushButton::clicked, this, [this] { Flash_tiedostoClick(); });
     connect(peruuta, &QPushButton::clicked, this, [this] {
         peruuta->setEnabled(false);
-        close();
+        CloseWindow(this);
     });
     buttons->addWidget(Luetiedosto);
     buttons->addWidget(Flash_tiedosto);
@@ -238,7 +238,7 @@ void TCMultiFlashDlg::BuildWindow() {
     connect(pakko, &QTimer::timeout, this, [this] {
         pakko->stop();
         forced_ = true;
-        close();
+        CloseWindow(this);
     });
     setFixedSize(sizeHint());
 }

@@ -68,7 +68,7 @@ void TCSingleFlashDlg::BuildWindow() {
     mode->setStatusTip("Close Flash, Exit.");
     QAction* closeFlash = mode->addAction("&Close flash");
     closeFlash->setStatusTip("Close flash window.");
-    connect(closeFlash, &QAction::triggered, this, [this] { close(); });
+    connect(closeFlash, &QAction::triggered, this, [this] { CloseWindow(this); });
     mode->addSeparator();
     QAction* exit = mode->addAction("E&xit");
     exit->setStatusTip("Exit program.");
@@ -156,7 +156,7 @@ void TCSingleFlashDlg::BuildWindow() {
     SetHint(peruuta, "Cancel|Cancel flashing.");
     connect(Luetiedosto, &QPushButton::clicked, this, [this] { LuetiedostoClick(); });
     connect(Flash_tiedosto, &QPushButton::clicked, this, [this] { Flash_tiedostoClick(); });
-    connect(peruuta, &QPushButton::clicked, this, [this] { close(); });
+    connect(peruuta, &QPushButton::clicked, this, [this] { CloseWindow(this); });
     buttons->addWidget(Luetiedosto);
     buttons->addWidget(Flash_tiedosto);
     buttons->addWidget(peruuta);
