@@ -229,7 +229,8 @@ bool SaveNetwork(Network& network, const std::string& path) {
         network.prompter.Message(error, "Warning", Icon::Warning);
         return false;
     }
-    if (!platform::WriteFileAtomic(path, *bytes)) {
+    // A read-only file stays as it is: the atomic save would otherwise replace it by renaming.
+    if (platform::FileReadOnly(path) || !platform::WriteFileAtomic(path, *bytes)) {
         network.prompter.Message("Unable to create file " + path, "Warning", Icon::Error);
         return false;
     }
@@ -530,7 +531,7 @@ bool SaveModemData(Network& network, const FileDialog& dialog) {
     }
     std::string out;
     WriteTo(out, *node, true);
-    if (!platform::WriteFileAtomic(*path, out)) {
+    if (platform::FileReadOnly(*path) || !platform::WriteFileAtomic(*path, out)) {
         network.prompter.Message("Unable to create file " + *path, "Warning", Icon::Error);
         return false;
     }

@@ -467,6 +467,21 @@ TEST(ProjectFileTest, FailedOpenKeepsTheProjectItsFileNameAndTheRecentList) {
     EXPECT_EQ(Read(cut), bytes.substr(0, bytes.size() - 2));
 }
 
+TEST(ProjectFileTest, AReadOnlyFileIsNotReplacedAndTheWorkStaysUnsaved) {
+    TestNetwork t;
+    t.Add("A", "01", 1);
+    const std::string path = Home("locked.spf");
+    ASSERT_TRUE(platform::WriteFileAtomic(path, "old"));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    t.net.modified = true;
+    EXPECT_FALSE(SaveNetwork(t.net, path));
+    EXPECT_EQ(Read(path), "old");
+    EXPECT_TRUE(t.net.modified);
+    EXPECT_EQ(t.prompter.Texts(), std::vector<std::string>{"Unable to create file " + path});
+}
+
 TEST(ProjectFileTest, LoadedLinksAreRoutedByTheNextComputation) {
     TestNetwork t;
     TKuvio& m = t.Add("M", "F0", 1, Kind::Master);
