@@ -22,8 +22,8 @@ inline constexpr int kCounterMax = 99999;
 inline constexpr int kMinRepeatMs = 190;
 inline constexpr double kMinDelay = 0.2;
 // The text box loads at most this much of a ".txw" file (and stops at a NUL byte), so a binary
-// or huge file cannot freeze the window.
-inline constexpr size_t kTransmitTextCap = 256 * 1024;
+// or huge file cannot freeze the window (the script boxes hold 64000 characters too).
+inline constexpr size_t kTransmitTextCap = 64000;
 // A file sent as the packet is read whole; a larger one is refused as out of memory.
 inline constexpr size_t kTransmitFileCap = 64 * 1024 * 1024;
 

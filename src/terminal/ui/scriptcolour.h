@@ -14,7 +14,8 @@ namespace kelmor::terminal {
 void SetupScriptBox(QTextEdit* box);
 
 // Default colour over the whole text and, when mixed, every valid escape (backslash and two
-// hexadecimal digits) in blue; the caret stays and typing goes on in the default colour.
+// hexadecimal digits) in blue; the caret stays and typing goes on in the default colour. The
+// colours follow every later edit of the box until the next call.
 void RecolourMixed(QTextEdit* box, bool mixed);
 
 // The box text as Windows-1252 bytes with CR LF line breaks, and back.
