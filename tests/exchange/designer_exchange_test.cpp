@@ -237,6 +237,9 @@ TEST_F(DesignerExchangeTest, OtherNodeClickedAndDeleteRefusedDuringATransmit) {
 
     window->Exchange().TransmitValues(m);
     ASSERT_TRUE(exchange->Engine().Running());
+    // While the port is open the exchange commands are off.
+    EXPECT_FALSE(window->Action("Lhetarvot1")->isEnabled());
+    EXPECT_FALSE(window->Action("Haearvot1")->isEnabled());
     // The user clicks A, then tries to delete the master and to start a new project.
     window->Editor().Select(&a);
     EXPECT_EQ(net.activeNode, &a);
@@ -247,6 +250,8 @@ TEST_F(DesignerExchangeTest, OtherNodeClickedAndDeleteRefusedDuringATransmit) {
 
     ASSERT_TRUE(WaitEnded());
     EXPECT_EQ(exchange->LastResult(), ExchangeResult::Completed);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->Action("Lhetarvot1")->isEnabled());
     nlohmann::json state = sim.State();
     EXPECT_EQ(state["protocol"]["systemAddress"], m.systemAddress);
     EXPECT_EQ(Saved(state, 9), m.parameters[9].value);
