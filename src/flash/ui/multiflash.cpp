@@ -376,7 +376,7 @@ void TCMultiFlashDlg::Flash_tiedostoClick() {
     // The whole file is read and checked before any port is taken from the terminals.
     if (!job_.Load(r, prompter)) return;
     for (size_t i = 0; i < 4; ++i)
-        if (r.enabled[i]) shell_.ReleasePort(r.portIndex[i]);
+        if (r.enabled[i] && r.portIndex[i] >= 0) shell_.ReleasePort(r.portIndex[i]);
     Luetiedosto->setEnabled(false);
     Flash_tiedosto->setEnabled(false);
     interrupted_ = false;
@@ -441,7 +441,8 @@ void TCMultiFlashDlg::ChannelEnded(int channel) {
     std::vector<int> ports = summary->portsToReacquire;
     // The modems' ports go back to the terminals a moment after the summary.
     QTimer::singleShot(500, this, [this, ports] {
-        for (int port : ports) shell_.ReacquirePort(port - 1);
+        for (int port : ports)
+            if (port >= 1) shell_.ReacquirePort(port - 1);
     });
     if (remote_) {
         if (summary->anyFailed) shell_.Prompter().Message(summary->text);
