@@ -277,7 +277,9 @@ TEST_F(TransmitUiTest, ContinuousSendingStopsRestartsAndFollowsThePort) {
 
 TEST_F(TransmitUiTest, TwoTerminalsOnCom1ShareTheTextFileAndSettings) {
     Main();
-    Port(1);
+    PtyPair& pty = Port(1);
+    // Stored by a factory session: outside factory mode the hidden CRC box adds nothing.
+    platform::IniFile(platform::SettingsPath()).WriteInteger("Transmit window COM1", "CRC", 1);
     Tterminaali* first = OpenTerminal(1);
     ASSERT_TRUE(first);
     TLahetys* w = Transmit(first);
@@ -297,6 +299,13 @@ TEST_F(TransmitUiTest, TwoTerminalsOnCom1ShareTheTextFileAndSettings) {
     EXPECT_EQ(again->TextBox()->toPlainText(), "shared text");
     EXPECT_TRUE(again->CrLfBox()->isChecked());
     EXPECT_TRUE(again->MixedBox()->isChecked());
+    EXPECT_FALSE(again->CrcBox()->isChecked());
+    Click(again->SendButton());
+    EXPECT_EQ(Peer(pty).Read(13), "shared text\r\n");
+    Click(again->CancelButton());
+    EXPECT_EQ(
+        platform::IniFile(platform::SettingsPath()).ReadInteger("Transmit window COM1", "CRC", 0),
+        1);
     EXPECT_TRUE(prompter.Texts().empty());
 }
 

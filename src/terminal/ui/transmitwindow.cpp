@@ -312,7 +312,10 @@ void TLahetys::FirstActivation() {
     TransmitFlags flags = ReadTransmitFlags(platform::SettingsPath(), name);
     crLf_->setChecked(flags.crLf);
     mixed_->setChecked(flags.mixed);
-    crc_->setChecked(flags.crc);
+    // The CRC box is a factory option: outside factory mode it is hidden and must not add bytes
+    // to the packets; the stored choice is kept for the next factory session.
+    storedCrc_ = flags.crc;
+    crc_->setChecked(flags.crc && services_.FactoryMode());
     RecolourMixed(text_, mixed_->isChecked());
 }
 
@@ -331,7 +334,8 @@ void TLahetys::SaveState() {
         SaveTransmitText(TransmitTextPath(platform::ProgramDir(), name), BoxBytes(text_));
     const bool flagsOk =
         WriteTransmitFlags(platform::SettingsPath(), name,
-                           {crLf_->isChecked(), mixed_->isChecked(), crc_->isChecked()});
+                           {crLf_->isChecked(), mixed_->isChecked(),
+                            services_.FactoryMode() ? crc_->isChecked() : storedCrc_});
     if (!textOk || !flagsOk) services_.Prompter().Message(platform::kIniWriteFailed);
 }
 

@@ -100,6 +100,7 @@ class TLahetys : public QWidget {
     bool firstActivation_ = true;
     bool delayChanged_ = false;
     bool saved_ = false;
+    bool storedCrc_ = false;
     char separator_ = ',';
 };
 
