@@ -69,9 +69,19 @@ TEST(FlashThreads, ChannelsEndingTogetherReport50MsApartInChannelOrder) {
         e.programSize = 128;
         channels.Channel(i).enabled = true;
     }
+    // The four runs start together once every thread exists, so they end together.
+    std::promise<void> created;
+    std::shared_future<void> go = created.get_future().share();
+    channels.launcher = [go](std::function<void()> body) {
+        return std::thread([go, body] {
+            go.wait();
+            body();
+        });
+    };
     EndRecorder window;
     auto start = Clock::now();
     channels.Start(&window);
+    created.set_value();
     for (int i = 0; i < 4; ++i) channels.Channel(i).thread3069->WaitFor();
     ASSERT_EQ(window.ends.size(), 4u);
     for (int i = 0; i < 4; ++i) {
