@@ -199,6 +199,24 @@ TEST(FormTest, FillingAsksOnceAtATypeConflictAndAcceptRewindsOrClears) {
     EXPECT_TRUE(f.host.results.back().clearList);
 }
 
+TEST(FormTest, CancelAcceptsANewNodeAndForgetsAnOldOne) {
+    WriteSmf("ALL", kAllKinds);
+    FormFixture f;
+    FormNode n = f.Node("ALL");
+    n.isNew = true;
+    f.form.Open(n, f.context);
+    QTest::mouseClick(f.form.findChild<QPushButton*>("pois"), Qt::LeftButton);
+    ASSERT_EQ(f.host.results.size(), 1u);
+    EXPECT_FALSE(f.host.results[0].fromExchange);
+    EXPECT_EQ(f.host.results[0].entries.size(), 8u);
+    EXPECT_FALSE(f.form.isVisible());
+    n.isNew = false;
+    f.form.Open(n, f.context);
+    QTest::mouseClick(f.form.findChild<QPushButton*>("pois"), Qt::LeftButton);
+    EXPECT_EQ(f.host.results.size(), 1u);
+    EXPECT_FALSE(f.form.HasNode());
+}
+
 TEST(FormTest, RepliedFieldsTurnRedWithTheModemsValues) {
     WriteSmf("ALL", kAllKinds);
     FormFixture f;

@@ -589,7 +589,11 @@ void Tominaisuus::Cancel() {
         hide();
         return;
     }
-    if (node_->isNew) Accept(true);
+    // A new node is kept as the form shows it: cancelling does not leave it without a list.
+    if (node_->isNew) {
+        Accept(false);
+        return;
+    }
     Hide();
 }
 
@@ -601,8 +605,8 @@ void Tominaisuus::hideEvent(QHideEvent* event) {
 }
 
 void Tominaisuus::closeEvent(QCloseEvent* event) {
+    if (node_ && node_->isNew) Accept(false);
     if (node_) {
-        if (node_->isNew) Accept(true);
         node_.reset();
         converting_ = false;
         host_.FormHidden();
