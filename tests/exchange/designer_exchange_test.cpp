@@ -355,6 +355,19 @@ TEST_F(DesignerExchangeTest, ConversionChangesTheNodesType) {
     EXPECT_EQ(node.parameters[0].value, "17");  // both types start with a byte: Conv all
 }
 
+TEST_F(DesignerExchangeTest, DeletingTheFormsNodeClosesTheForm) {
+    Open(false);
+    TKuvio& a = AddNode("A", "A1", 100);
+    window->Exchange().OpenProperties(a);
+    ASSERT_TRUE(exchange->Form().isVisible());
+    shell.prompter.Script({platform::Answer::Yes});  // "Do you want to delete this modem ?"
+    window->Editor().DeleteWithQuestion(&a);
+    ASSERT_TRUE(window->Net().nodes.empty());
+    EXPECT_FALSE(exchange->Form().isVisible());
+    exchange->Form().Accept();  // nothing is written anywhere
+    EXPECT_EQ(exchange->FormNode(), nullptr);
+}
+
 TEST_F(DesignerExchangeTest, PortMenuStoresTheChoice) {
     Open(true);
     QAction* com5 = window->Action("COM5");

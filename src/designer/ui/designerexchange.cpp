@@ -94,7 +94,7 @@ DesignerExchange::DesignerExchange(Tpiirtopohja& window)
         };
         security_->accepted = [this] {
             // The form shows the new level's editors.
-            if (form_->isVisible() && formNode_ && !form_->Converting()) OpenForm(*formNode_);
+            if (form_->isVisible() && LiveFormNode() && !form_->Converting()) OpenForm(*formNode_);
         };
     }
 }
@@ -150,6 +150,7 @@ void DesignerExchange::ConvertType(TKuvio& node, const std::string& targetType) 
 bool DesignerExchange::ConversionMode() const { return form_->isVisible() && form_->Converting(); }
 
 void DesignerExchange::ActiveNodeChanged(TKuvio* node) {
+    if (!LiveFormNode()) form_->hide();  // its node is gone
     if (!node || !form_->isVisible() || form_->Converting() || node == formNode_) return;
     OpenForm(*node);
 }
@@ -160,8 +161,15 @@ void DesignerExchange::Forget(const TKuvio* node) {
     form_->hide();
 }
 
+TKuvio* DesignerExchange::LiveFormNode() {
+    // The form's node may have been deleted while the form stood hidden or open for it; only a
+    // node still in the network is touched.
+    if (formNode_ && window_.Net().IndexOf(formNode_) < 0) formNode_ = nullptr;
+    return formNode_;
+}
+
 void DesignerExchange::FormAccepted(const modemcfg::ui::FormResult& r) {
-    TKuvio* node = formNode_;
+    TKuvio* node = LiveFormNode();
     if (!node) return;
     Network& net = window_.Net();
     node->name = r.name;
@@ -197,11 +205,11 @@ void DesignerExchange::FormAccepted(const modemcfg::ui::FormResult& r) {
 void DesignerExchange::FormHidden() { formNode_ = nullptr; }
 
 void DesignerExchange::ReceiveRequested() {
-    if (formNode_) ReceiveValues(*formNode_);
+    if (TKuvio* node = LiveFormNode()) ReceiveValues(*node);
 }
 
 void DesignerExchange::TransmitRequested() {
-    if (formNode_) TransmitValues(*formNode_);
+    if (TKuvio* node = LiveFormNode()) TransmitValues(*node);
 }
 
 // --- commands ---
@@ -244,7 +252,9 @@ bool DesignerExchange::RefuseWhileRunning() {
 }
 
 bool DesignerExchange::CloseForms() {
-    if (form_->isVisible() && formNode_ && form_->Node() && form_->Node()->isNew) form_->Accept();
+    if (form_->isVisible() && LiveFormNode() && form_->Node() && form_->Node()->isNew) {
+        form_->Accept();
+    }
     return true;
 }
 

@@ -85,6 +85,7 @@ class DesignerExchange : public QObject,
     modemcfg::ui::FormNode Snapshot(const TKuvio& node) const;
     modemcfg::ui::FormContext Context(const TKuvio& node) const;
     void OpenForm(TKuvio& node, const std::string& convertType = {});
+    TKuvio* LiveFormNode();
     void Start(TKuvio& node, bool transmit);
 
     serial::TCommPort port_;
