@@ -9,6 +9,7 @@
 #include "designer/network.h"
 #include "modemcfg/definition.h"
 #include "modemcfg/exchange.h"
+#include "modemcfg/protocol.h"
 #include "sim/programming.h"
 
 namespace {
@@ -20,11 +21,29 @@ const char* kDefinition =
     "[Properties]\r\nB01=Byte\r\nB01_v=3\r\nR01=Choice\r\nR01_v=1\r\nR01_1=a\r\nR01_2=b\r\n"
     "S01=Text\r\nS01_v=2\r\nH01=Hex\r\nH01_v=3\r\nW91=Word\r\nW91_v=0\r\nM92=Mark\r\nM92_v=0\r\n";
 
+// Answers Yes and No in turn. With reenter set, it plays the event loop of a modal box: while
+// the box is open a reply arrives, the watchdog fires, or the window stops the exchange.
 class Answers : public platform::Prompter {
   public:
     bool yes = true;
+    modemcfg::ModemExchange* reenter = nullptr;
+    bool mayAbort = false;
+    int asked = 0;
     platform::Answer Ask(const platform::Prompt&) override {
         yes = !yes;
+        if (reenter) {
+            switch (asked++ % 3) {
+                case 0:
+                    reenter->OnReceived(modemcfg::MessageBuilder(0x88).Add('B', '0', "1").Finish());
+                    break;
+                case 1:
+                    reenter->OnTimer(modemcfg::ExchangeTimer::Rsptmr);
+                    break;
+                default:
+                    if (mayAbort) reenter->Abort();
+                    break;
+            }
+        }
         return yes ? platform::Answer::Yes : platform::Answer::No;
     }
 };
@@ -75,6 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     designer::NetworkExchangeTarget target(net);
     modemcfg::ModemExchange exchange(host, target, prompter);
     exchange.SetSecurityLevel(mode & 2 ? '9' : '0');
+    if (mode & 0x20) prompter.reenter = &exchange;
+    prompter.mayAbort = mode & 0x40;
     if (!(mode & 4 ? exchange.StartTransmit() : exchange.StartReceive())) return 0;
     exchange.OnTimer(modemcfg::ExchangeTimer::Alkutmr);
 
