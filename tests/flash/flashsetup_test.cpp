@@ -78,5 +78,12 @@ TEST(FlashSetup, MultiJobChecksEveryRecordAndBuildsOemPackets) {
     EXPECT_EQ(prompter.Texts().back(), "CRC error in a37 file ");
 }
 
+TEST(FlashSetup, ResultSoundOnlyWhenItsFileIsInTheProgramFolder) {
+    EXPECT_EQ(flash::ResultSoundPath(false), "");
+    ASSERT_TRUE(platform::WriteFileAtomic(platform::ProgramDir() + "/error.wav", "RIFF"));
+    EXPECT_EQ(flash::ResultSoundPath(true), platform::ProgramDir() + "/error.wav");
+    EXPECT_EQ(flash::ResultSoundPath(false), "");
+}
+
 }  // namespace
 }  // namespace kelmor::testing
