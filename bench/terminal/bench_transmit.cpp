@@ -257,11 +257,12 @@ void BM_TxTestBusy(benchmark::State& state) {
         double lineUs = 0;  // time the line was busy with bytes the reader took
         int64_t taken = 0;
         uint8_t buf[512];
-        int64_t next = start;
+        double next = static_cast<double>(start);  // when the next slot begins
         while (NowUs() < end) {
             const int64_t now = NowUs();
-            if (now < next) {
-                std::this_thread::sleep_for(std::chrono::microseconds(next - now));
+            if (static_cast<double>(now) < next) {
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(static_cast<int64_t>(next) - now));
                 continue;
             }
             // Slots due since `next`: take up to that many bytes, at most a buffer's worth.
@@ -271,12 +272,13 @@ void BM_TxTestBusy(benchmark::State& state) {
             if (n > 0) {
                 taken += n;
                 lineUs += static_cast<double>(n) * kByteUs;
-                next += static_cast<int64_t>(static_cast<double>(n) * kByteUs);
+                next += static_cast<double>(n) * kByteUs;
             } else {
-                next = now + static_cast<int64_t>(kByteUs);  // an idle slot
+                next = static_cast<double>(now) + kByteUs;  // an idle slot
             }
         }
-        const double total = static_cast<double>(NowUs() - start);
+        // The last read may have taken slots that end after now.
+        const double total = std::max(static_cast<double>(NowUs()), next) - start;
         const uint64_t written = session.BytesWritten();
         session.Stop();
         while (session.Busy()) {
