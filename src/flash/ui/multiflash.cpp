@@ -179,7 +179,7 @@ void TCMultiFlashDlg::BuildWindow() {
     freq_33->setObjectName("freq_33");
     freq_var = new QRadioButton(this);
     freq_var->setObjectName("freq_var");
-    freq_var->setAccessibleName("Crystal frequency");
+    freq_var->setAccessibleName("Other crystal");
     kidetaajuus = new QSpinBox(this);
     kidetaajuus->setObjectName("kidetaajuus");
     kidetaajuus->setRange(24576000, 80000000);
