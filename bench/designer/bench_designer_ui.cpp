@@ -163,17 +163,11 @@ void BM_RenderPng(benchmark::State& state) {
     size_t bytes = 0;
     for (auto _ : state) {
         // As kelmor-tool project render does it, into memory instead of a file.
-        const QRect extent = paint::GraphExtent(*net, style);
-        QImage image(extent.right() + 20, extent.bottom() + 20, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            p.fillRect(image.rect(), Qt::white);
-            paint::PaintNetwork(p, *net, style);
-        }
+        const QImage image = paint::RenderNetworkImage(*net, style);
         if (state.range(1) == 0) continue;  // drawing only: what the encoder adds shows apart
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
+        paint::WritePng(image, buffer);
         bytes = static_cast<size_t>(buffer.size());
     }
     state.counters["png_bytes"] = static_cast<double>(bytes);

@@ -767,6 +767,9 @@ bool TCommPort::QueueWrite(const uint8_t* bytes, int count) {
     std::memcpy(txBuffer_.data() + txCount_, bytes, static_cast<size_t>(count));
     txCount_ += count;
     txPending_ = true;
+    // Out now rather than at the next tick: a packet sent "after the delay" must not wait up
+    // to a whole poll interval more, and typed keys leave at once.
+    if (pollThread_) pollThread_->Wake();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "designer/projectfile.h"
 #ifdef KELMOR_TOOL_GUI
 #include <QGuiApplication>
+#include <QFile>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -296,12 +297,9 @@ void RunRender(const RenderOptions& o) {
         designer::paint::PaintNetwork(p, net, style);
     };
     if (png) {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            draw(p);
-        }
-        ok = image.save(out, "PNG");
+        QFile file(out);
+        ok = file.open(QIODevice::WriteOnly) &&
+             designer::paint::WritePng(designer::paint::RenderNetworkImage(net, style), file);
     } else if (svg) {
         QSvgGenerator generator;
         generator.setFileName(out);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
@@ -111,6 +112,26 @@ TEST(GraphPainterTest, PictureSetsFollowTheScale) {
         EXPECT_EQ(image.size(), QSize(45, 75));
         EXPECT_GT(qAlpha(image.pixel(22, 50)), 0);
     }
+}
+
+TEST(GraphPainterTest, PngOfTheNetworkReadsBackPixelForPixel) {
+    TestNetwork t;
+    TKuvio& m = t.Add("", "F0", 1, Kind::Master);
+    TKuvio& child = t.Add("", "A1", 2);
+    m.MoveTo(20, 20);
+    child.MoveTo(220, 140);
+    t.Link(m, child);
+    const QImage image = RenderNetworkImage(t.net, GraphStyle{});
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WritePng(image, buffer));
+    QImage back;
+    ASSERT_TRUE(back.loadFromData(buffer.data(), "PNG"));
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image);
+
+    QBuffer readOnly;  // a device that refuses the bytes is a failure, not a short file
+    readOnly.open(QIODevice::ReadOnly);
+    EXPECT_FALSE(WritePng(image, readOnly));
 }
 
 }  // namespace

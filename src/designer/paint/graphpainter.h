@@ -19,6 +19,7 @@
 // the links of the view in use.
 #include <QColor>
 #include <QFont>
+#include <QIODevice>
 #include <QImage>
 #include <QPoint>
 #include <QPolygon>
@@ -105,5 +106,10 @@ void PaintNode(QPainter& painter, const TKuvio& node, const GraphStyle& style);
 void PaintActiveFrame(QPainter& painter, const TKuvio& node, const GraphStyle& style);
 // Links first, then the nodes in list order (later ones on top), then the active frame.
 void PaintNetwork(QPainter& painter, const Network& network, const GraphStyle& style);
+
+// The whole network on a white picture 20 pixels wider and taller than its extent.
+QImage RenderNetworkImage(const Network& network, const GraphStyle& style);
+// The picture as PNG, encoded for speed (a 10,000-modem network is a picture of 50 megapixels).
+bool WritePng(const QImage& image, QIODevice& device);
 
 }  // namespace kelmor::designer::paint

@@ -36,9 +36,8 @@ class TerminalTransmitTarget : public TransmitTarget {
   public:
     explicit TerminalTransmitTarget(Tterminaali& terminal) : terminal_(terminal) {}
     void SendBlock(std::vector<uint8_t> bytes) override { terminal_.SendBlock(std::move(bytes)); }
-    // Bytes already handed to the port finish; TerminalCore has no way yet to drop the rest of
-    // its send buffer without closing the port, so a long packet's tail still goes out.
-    void DiscardPendingSend() override {}
+    // Bytes already handed to the port finish; the rest of the packet is dropped.
+    void DiscardPendingSend() override { terminal_.Core().DiscardPendingSend(); }
 
   private:
     Tterminaali& terminal_;
