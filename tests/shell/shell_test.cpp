@@ -212,6 +212,25 @@ TEST_F(ShellTest, DrawingButtonOpensTheDesignerWhichHoldsTheButtonsUntilItCloses
     EXPECT_TRUE(Enabled("SingleModemBtn"));
 }
 
+TEST_F(ShellTest, ClosingTheProgramStopsAtAChildThatRefusesToClose) {
+    TPohjafrm& w = Main();
+    w.Button("DrawingBtn")->trigger();
+    Settle();
+    auto* designer =
+        qobject_cast<designer::ui::Tpiirtopohja*>(w.MdiArea()->activeSubWindow()->widget());
+    ASSERT_NE(designer, nullptr);
+    designer->Net().modified = true;
+    prompter.Script({platform::Answer::Cancel});  // the save question: keep working
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(designer->isVisible());
+    EXPECT_FALSE(platform::IniFile(platform::SettingsPath()).SectionExists("Start Position"));
+
+    prompter.Script({platform::Answer::No});  // now leave it unsaved
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(platform::IniFile(platform::SettingsPath()).SectionExists("Start Position"));
+}
+
 TEST_F(ShellTest, ToolButtonsFollowTerminalsOpeningAndClosing) {
     TPohjafrm& w = Main({"XlumoraY"});
     Port(1);

@@ -295,11 +295,19 @@ bool TPohjafrm::SaveSettings() {
 
 void TPohjafrm::closeEvent(QCloseEvent* event) {
     if (!closing_) {
+        // A child that refuses to close (a flash run going on, a designer whose save question
+        // was cancelled) keeps the program open: ending it would abort the run or lose the work.
+        mdi_->closeAllSubWindows();
+        for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+            if (sub->isVisible()) {
+                event->ignore();
+                return;
+            }
+        }
         closing_ = true;
         SaveSettings();
         // The script texts are saved at the end when their window is open.
         if (instances_.scriptSetup) instances_.scriptSetup->ProgramEnding();
-        mdi_->closeAllSubWindows();
     }
     event->accept();
 }
