@@ -42,6 +42,9 @@ int RunWithProgramming(const ModemConfig& flashConfig, const ProgrammingOptions&
     }
     if (file.size() < 4 || !platform::EqualsNoCase(file.substr(file.size() - 4), ".smf"))
         file = modemcfg::DefinitionFileName(file);
+    // Without a folder: the program folder, else the installed samples.
+    if (o.definitions.empty() && o.smf.find('/') == std::string::npos)
+        folder = platform::DefinitionFolderFor(file);
     modemcfg::Definition def = modemcfg::ReadDefinition(folder, file);
     if (!def.Ok() || def.groups.empty()) {
         std::fprintf(stderr, "kelmor-modem-sim: no usable definition %s in %s %s\n", file.c_str(),

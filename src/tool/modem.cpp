@@ -263,10 +263,13 @@ std::string DefinitionsFolder(const Options& o) {
 void RunReceive(const Options& o) {
     TerminalPrompter prompter;
     if (o.yes || o.no) prompter.answer = o.yes;
-    std::string folder = DefinitionsFolder(o);
     std::string type = o.smf;
     if (type.size() > 4 && platform::EqualsNoCase(type.substr(type.size() - 4), ".smf"))
         type.resize(type.size() - 4);
+    // Without --definitions: the program folder, else the installed samples.
+    const std::string folder =
+        o.definitions.empty() ? platform::DefinitionFolderFor(modemcfg::DefinitionFileName(type))
+                              : o.definitions;
     modemcfg::Definition def = modemcfg::ReadDefinition(folder, modemcfg::DefinitionFileName(type));
     if (!def.Ok() || def.groups.empty()) {
         std::fprintf(stderr, "modem receive: no usable definition %s in %s%s%s\n",
