@@ -31,6 +31,27 @@ int BaudRateValue(TBaudRate rate) {
     return rate < std::size(kRates) ? kRates[rate] : 9600;
 }
 
+TBaudRate BaudRateOf(int value) {
+    for (int r = br___300; r <= br256000; ++r)
+        if (BaudRateValue(static_cast<TBaudRate>(r)) == value) return static_cast<TBaudRate>(r);
+    return br__9600;
+}
+
+TParityBits ParityOf(char letter) {
+    switch (letter) {
+        case 'O':
+            return pbOdd;
+        case 'E':
+            return pbEven;
+        case 'M':
+            return pbMark;
+        case 'S':
+            return pbSpace;
+        default:
+            return _pbNone;
+    }
+}
+
 uint32_t EventMaskBit(TCommEvents event) {
     static constexpr uint32_t kBits[] = {kEvRxChar, kEvRxFlag, kEvTxEmpty, kEvCts,  kEvDsr,
                                          0,         kEvBreak,  kEvErr,     kEvRing, kEvRlsd};

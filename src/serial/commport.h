@@ -102,6 +102,10 @@ inline constexpr const char* kDialoutHint =
 bool PortAccessDenied(const std::string& devicePath);
 
 int BaudRateValue(TBaudRate rate);         // 300 … 256000
+// A definition file's bit rate and parity letter (N, O, E, M, S) as the port's settings; a rate
+// that is none of the port's gives 9600, an unknown letter no parity.
+TBaudRate BaudRateOf(int value);
+TParityBits ParityOf(char letter);
 uint32_t EventMaskBit(TCommEvents event);  // cdRlsd gives 0
 uint32_t EventMask(TCommEventSet events);
 

@@ -77,50 +77,6 @@ class TerminalPrompter : public platform::Prompter {
     }
 };
 
-serial::TBaudRate BaudRateOf(int rate) {
-    using namespace serial;
-    switch (rate) {
-        case 300:
-            return br___300;
-        case 1200:
-            return br__1200;
-        case 2400:
-            return br__2400;
-        case 4800:
-            return br__4800;
-        case 19200:
-            return br_19200;
-        case 38400:
-            return br_38400;
-        case 57600:
-            return br_57600;
-        case 115200:
-            return br115200;
-        case 128000:
-            return br128000;
-        case 256000:
-            return br256000;
-        default:
-            return br__9600;
-    }
-}
-
-serial::TParityBits ParityOf(char letter) {
-    using namespace serial;
-    switch (letter) {
-        case 'E':
-            return pbEven;
-        case 'M':
-            return pbMark;
-        case 'O':
-            return pbOdd;
-        case 'S':
-            return pbSpace;
-        default:
-            return _pbNone;
-    }
-}
-
 // The exchange's host: a TCommPort, three Qt timers and the terminal.
 class ToolHost : public modemcfg::ExchangeHost {
   public:
@@ -151,9 +107,9 @@ class ToolHost : public modemcfg::ExchangeHost {
 
     bool PortIsOpen() const override { return port.IsOpen(); }
     void ApplySerialSettings(const modemcfg::SerialSettings& s) override {
-        if (s.baudRate) port.SetBaudrate(BaudRateOf(*s.baudRate));
+        if (s.baudRate) port.SetBaudrate(serial::BaudRateOf(*s.baudRate));
         if (s.dataBits) port.SetDatabits(static_cast<serial::TDataBits>(*s.dataBits - 4));
-        if (s.parity) port.Setpariteetti(ParityOf(*s.parity));
+        if (s.parity) port.Setpariteetti(serial::ParityOf(*s.parity));
         if (s.stopBits) {
             port.SetStopbits(*s.stopBits == modemcfg::StopBitsSetting::One ? serial::sbOne
                              : *s.stopBits == modemcfg::StopBitsSetting::Two

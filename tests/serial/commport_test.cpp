@@ -100,8 +100,15 @@ TEST(CommPortTest, InitialValues) {
 TEST(CommPortTest, EnumerationsMapToRatesAndMaskBits) {
     const int rates[] = {300,   600,   1200,  2400,   4800,   9600,
                          19200, 38400, 57600, 115200, 128000, 256000};
-    for (int i = 0; i <= br256000; ++i)
+    for (int i = 0; i <= br256000; ++i) {
         EXPECT_EQ(BaudRateValue(static_cast<TBaudRate>(i)), rates[i]) << i;
+        EXPECT_EQ(BaudRateOf(rates[i]), i) << rates[i];  // 600 included
+    }
+    EXPECT_EQ(BaudRateOf(12345), br__9600);
+    EXPECT_EQ(BaudRateOf(0), br__9600);
+    const std::pair<char, TParityBits> parities[] = {
+        {'N', _pbNone}, {'O', pbOdd}, {'E', pbEven}, {'M', pbMark}, {'S', pbSpace}, {'x', _pbNone}};
+    for (auto [letter, parity] : parities) EXPECT_EQ(ParityOf(letter), parity) << letter;
     const uint32_t bits[] = {0x1, 0x2, 0x4, 0x8, 0x10, 0, 0x40, 0x80, 0x100, 0x20};
     for (int i = 0; i <= ceRlsds; ++i)
         EXPECT_EQ(EventMaskBit(static_cast<TCommEvents>(i)), bits[i]) << i;

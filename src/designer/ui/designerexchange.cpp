@@ -11,50 +11,6 @@ namespace {
 using modemcfg::ExchangeTimer;
 using modemcfg::StatusMode;
 
-serial::TBaudRate BaudRateOf(int rate) {
-    using namespace serial;
-    switch (rate) {
-        case 300:
-            return br___300;
-        case 1200:
-            return br__1200;
-        case 2400:
-            return br__2400;
-        case 4800:
-            return br__4800;
-        case 19200:
-            return br_19200;
-        case 38400:
-            return br_38400;
-        case 57600:
-            return br_57600;
-        case 115200:
-            return br115200;
-        case 128000:
-            return br128000;
-        case 256000:
-            return br256000;
-        default:
-            return br__9600;
-    }
-}
-
-serial::TParityBits ParityOf(char letter) {
-    using namespace serial;
-    switch (letter) {
-        case 'E':
-            return pbEven;
-        case 'M':
-            return pbMark;
-        case 'O':
-            return pbOdd;
-        case 'S':
-            return pbSpace;
-        default:
-            return _pbNone;
-    }
-}
-
 // The transmit buffer before any definition is known; ReserveTransmit grows it per exchange.
 constexpr int kTransmitBuffer = 4096;
 
@@ -269,9 +225,9 @@ void DesignerExchange::Closing() {
 // --- the engine's host ---
 
 void DesignerExchange::ApplySerialSettings(const modemcfg::SerialSettings& s) {
-    if (s.baudRate) port_.SetBaudrate(BaudRateOf(*s.baudRate));
+    if (s.baudRate) port_.SetBaudrate(serial::BaudRateOf(*s.baudRate));
     if (s.dataBits) port_.SetDatabits(static_cast<serial::TDataBits>(*s.dataBits - 4));
-    if (s.parity) port_.Setpariteetti(ParityOf(*s.parity));
+    if (s.parity) port_.Setpariteetti(serial::ParityOf(*s.parity));
     if (s.stopBits) {
         port_.SetStopbits(*s.stopBits == modemcfg::StopBitsSetting::One   ? serial::sbOne
                           : *s.stopBits == modemcfg::StopBitsSetting::Two ? serial::sbTwo
