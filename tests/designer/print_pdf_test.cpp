@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -54,9 +54,10 @@ void Fill(TKuvio& node, int channel, const std::string& station) {
 }
 
 int PageCount(const std::string& pdf) {
-    std::smatch m;
-    std::string info = Shell("pdfinfo '" + pdf + "'");
-    return std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
+    const QRegularExpressionMatch m =
+        QRegularExpression(R"(Pages:\s+(\d+))")
+            .match(QString::fromStdString(Shell("pdfinfo '" + pdf + "'")));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 struct Word {
@@ -69,18 +70,17 @@ struct Word {
 std::vector<Word> Words(const std::string& pdf) {
     std::vector<Word> words;
     std::string html = Shell("pdftotext -bbox '" + pdf + "' -");
-    const std::string number = "\"([\\d.]+)\"";
-    std::regex word("<page |<word xMin=" + number + " yMin=" + number + " xMax=" + number +
-                    "[^>]*>([^<]*)</word>");
+    const QString number = R"x("([\d.]+)")x";
+    const QRegularExpression word("<page |<word xMin=" + number + " yMin=" + number +
+                                  " xMax=" + number + "[^>]*>([^<]*)</word>");
     int page = 0;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), word);
-         it != std::sregex_iterator(); ++it) {
-        if ((*it)[0].str() == "<page ") {
+    for (const QRegularExpressionMatch& m : word.globalMatch(QString::fromStdString(html))) {
+        if (m.captured(0) == "<page ") {
             ++page;
             continue;
         }
-        words.push_back(
-            {page, std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), (*it)[4]});
+        words.push_back({page, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                         m.captured(3).toDouble(), m.captured(4).toStdString()});
     }
     return words;
 }
@@ -223,12 +223,13 @@ TEST_F(PrintPdf, GraphPicturesFollowTheScale) {
         EXPECT_NE(Shell("pdftotext -layout '" + pdf + "' -").find("Project Scale"),
                   std::string::npos);
         // pdfimages: "page num type width height ..."; the node's picture is the first image.
-        std::smatch m;
         std::string list = Shell("pdfimages -list '" + pdf + "'");
-        ASSERT_TRUE(std::regex_search(list, m, std::regex(R"(\n\s*1\s+0\s+image\s+(\d+)\s+(\d+))")))
-            << list;
-        EXPECT_EQ(std::stoi(m[1]), c.width);
-        EXPECT_EQ(std::stoi(m[2]), c.height);
+        const QRegularExpressionMatch m =
+            QRegularExpression(R"(\n\s*1\s+0\s+image\s+(\d+)\s+(\d+))")
+                .match(QString::fromStdString(list));
+        ASSERT_TRUE(m.hasMatch()) << list;
+        EXPECT_EQ(m.captured(1).toInt(), c.width);
+        EXPECT_EQ(m.captured(2).toInt(), c.height);
     }
 }
 
