@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -127,6 +128,12 @@ TEST_F(CoreFixture, PortNoticesTellTheirCauseApart) {
     using C = PortChange;
     std::vector<M> messages;
     std::vector<std::pair<M, C>> notices;
+    // The lists die with this body, before the fixture closes the port: forget them first.
+    auto forget = [this](CoreFixture*) {
+        core.onTransmitMessage = nullptr;
+        core.onPortNotice = nullptr;
+    };
+    std::unique_ptr<CoreFixture, decltype(forget)> guard(this, forget);
     core.transmitWindowOpen = true;
     core.onTransmitMessage = [&](M m) { messages.push_back(m); };
     core.onPortNotice = [&](M m, C c) { notices.push_back({m, c}); };
