@@ -237,8 +237,8 @@ void TerminalCore::ResumeSending() {
 void TerminalCore::PortNotice(TransmitMessage message, PortChange why) {
     if (!transmitWindowOpen) return;
     // The transmit window's own notice: "back" only after a resume.
-    const bool spec = message == TransmitMessage::PortClosed || why == PortChange::Resumed;
-    if (spec && onTransmitMessage) onTransmitMessage(message);
+    const bool told = message == TransmitMessage::PortClosed || why == PortChange::Resumed;
+    if (told && onTransmitMessage) onTransmitMessage(message);
     if (onPortNotice) onPortNotice(message, why);
 }
 

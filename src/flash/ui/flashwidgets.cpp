@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QUrl>
 #include <QWidget>
+#include <chrono>
+#include <thread>
 #ifdef KELMOR_HAVE_MULTIMEDIA
 #include <QSoundEffect>
 #else
@@ -57,15 +59,11 @@ platform::Answer WorkerPrompter::Ask(const platform::Prompt& prompt) {
     return answer;
 }
 
-void EndRunsOnDestruction(QObject* window, const std::function<bool()>& running) {
-    // Only reached when the window is destroyed with a run still going; every ordinary close
-    // waits for the end through the event loop instead. A question a worker has queued to this
-    // window is dropped, which releases the worker with the default answer.
-    while (running()) {
-        QCoreApplication::removePostedEvents(window, QEvent::MetaCall);
-        QThread::msleep(1);
-    }
-    QCoreApplication::removePostedEvents(window, QEvent::MetaCall);
+void KeepUntilEnded(std::shared_ptr<void> state, std::function<bool()> running) {
+    if (!running()) return;
+    std::thread([state = std::move(state), running = std::move(running)] {
+        while (running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }).detach();
 }
 
 void QueuedObserver::LoaderProgress(int position) {

@@ -78,7 +78,11 @@ class QueuedObserver : public FlashObserver {
 // Tears down a window's runs when the window itself goes away while they still run (the program
 // is ending): asks them to stop, answers their waiting questions with the default, and waits
 // for them. running() tells whether any is still running.
-void EndRunsOnDestruction(QObject* window, const std::function<bool()>& running);
+// A window torn down while its runs still go hands what they use (`state`) over: it is freed
+// at once when nothing runs, else by a thread of its own once running() turns false. The GUI
+// thread never waits for a run; the window's queued questions die with the window, which
+// releases their workers with the default answer.
+void KeepUntilEnded(std::shared_ptr<void> state, std::function<bool()> running);
 
 // Plays ok.wav / error.wav once; stopping or a new sound ends the one playing.
 class ResultSound {

@@ -38,7 +38,7 @@ bool Exists(const QString& path) {
 
 TCMultiFlashDlg::TCMultiFlashDlg(shell::ShellServices& shell, shell::MultiFlashKind kind,
                                  QWidget* parent)
-    : QWidget(parent), shell_(shell), kind_(static_cast<int>(kind)), channels_(4) {
+    : QWidget(parent), shell_(shell), kind_(static_cast<int>(kind)) {
     channels_.prompter = &shell_.Prompter();
     for (int i = 0; i < 4; ++i) {
         FlashChannel& c = channels_.Channel(i);
@@ -73,7 +73,8 @@ TCMultiFlashDlg::TCMultiFlashDlg(shell::ShellServices& shell, shell::MultiFlashK
 TCMultiFlashDlg::~TCMultiFlashDlg() {
     channels_.RequestInterrupt();
     for (auto& p : prompters_) p->Close();
-    EndRunsOnDestruction(this, [this] { return channels_.AnyRunning(); });
+    std::shared_ptr<RunState> runs = runs_;
+    KeepUntilEnded(std::move(runs_), [runs] { return runs->channels.AnyRunning(); });
     sound_.Stop();
 }
 

@@ -75,11 +75,21 @@ class TCMultiFlashDlg : public QWidget {
     int kind_;
     std::unique_ptr<shell::ToolButtonLock> buttonLock_;
     std::unique_ptr<shell::ToolButtonLock> programLock_;
-    CFlashChannels channels_;
-    MultiFlashJob job_;
-    std::array<std::unique_ptr<WorkerPrompter>, 8> prompters_;
-    std::array<std::unique_ptr<QueuedObserver>, 4> observers_;
-    std::unique_ptr<QueuedObserver> endObserver_;
+    // What the worker threads use, apart from the window so that a window torn down mid-run
+    // can leave it to end on its own.
+    struct RunState {
+        CFlashChannels channels{4};
+        MultiFlashJob job;
+        std::array<std::unique_ptr<WorkerPrompter>, 8> prompters;
+        std::array<std::unique_ptr<QueuedObserver>, 4> observers;
+        std::unique_ptr<QueuedObserver> endObserver;
+    };
+    std::shared_ptr<RunState> runs_ = std::make_shared<RunState>();
+    CFlashChannels& channels_ = runs_->channels;
+    MultiFlashJob& job_ = runs_->job;
+    std::array<std::unique_ptr<WorkerPrompter>, 8>& prompters_ = runs_->prompters;
+    std::array<std::unique_ptr<QueuedObserver>, 4>& observers_ = runs_->observers;
+    std::unique_ptr<QueuedObserver>& endObserver_ = runs_->endObserver;
     ResultSound sound_;
     QString fileName_;
     QString startFolder_;

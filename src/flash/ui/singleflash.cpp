@@ -27,10 +27,10 @@ constexpr const char* kCaption = "Flash Update";
 TCSingleFlashDlg::TCSingleFlashDlg(shell::ShellServices& shell, QWidget* parent)
     : QWidget(parent),
       shell_(shell),
-      h8Prompter_(this, shell.Prompter(), h8_.abort),
-      h3069Prompter_(this, shell.Prompter(), h3069_.abort),
-      observer_(this, 0,
-                {{}, [this] { peruuta->setEnabled(false); }, [this](int) { ThreadEnded(); }}) {
+      runs_(std::make_shared<RunState>(
+          this, shell.Prompter(),
+          QueuedObserver::Handlers{
+              {}, [this] { peruuta->setEnabled(false); }, [this](int) { ThreadEnded(); }})) {
     h8_.link.prompter = &h8Prompter_;
     h3069_.link.prompter = &h3069Prompter_;
     h8_.observer = &observer_;
@@ -45,17 +45,17 @@ TCSingleFlashDlg::TCSingleFlashDlg(shell::ShellServices& shell, QWidget* parent)
 }
 
 TCSingleFlashDlg::~TCSingleFlashDlg() {
-    // A run still going (the window is being torn down with the program) is asked to stop; the
-    // thread objects then wait for it.
+    // A run still going (the window is being torn down with the program) is asked to stop and
+    // ends on its own.
     h8_.abort.store(true);
     h3069_.abort.store(true);
     h8Prompter_.Close();
     h3069Prompter_.Close();
-    EndRunsOnDestruction(this, [this] {
-        return (thread_ && !thread_->Ended()) || (thread3069_ && !thread3069_->Ended());
+    std::shared_ptr<RunState> runs = runs_;
+    KeepUntilEnded(std::move(runs_), [runs] {
+        return (runs->thread && !runs->thread->Ended()) ||
+               (runs->thread3069 && !runs->thread3069->Ended());
     });
-    thread_.reset();
-    thread3069_.reset();
 }
 
 void TCSingleFlashDlg::BuildWindow() {

@@ -54,14 +54,31 @@ class TCSingleFlashDlg : public QWidget {
 
     shell::ShellServices& shell_;
     std::unique_ptr<shell::ToolButtonLock> buttonLock_;
-    CMassFlash h8_;
-    CMassFlash_3069 h3069_;
-    std::unique_ptr<TFlash_event> thread_;
-    std::unique_ptr<TFlash_event_3069> thread3069_;
-    SingleFlashJob job_;
-    WorkerPrompter h8Prompter_;
-    WorkerPrompter h3069Prompter_;
-    QueuedObserver observer_;
+    // What the worker thread uses, apart from the window so that a window torn down mid-run can
+    // leave it to end on its own.
+    struct RunState {
+        RunState(QObject* window, platform::Prompter& shown, QueuedObserver::Handlers handlers)
+            : h8Prompter(window, shown, h8.abort),
+              h3069Prompter(window, shown, h3069.abort),
+              observer(window, 0, std::move(handlers)) {}
+        CMassFlash h8;
+        CMassFlash_3069 h3069;
+        std::unique_ptr<TFlash_event> thread;
+        std::unique_ptr<TFlash_event_3069> thread3069;
+        SingleFlashJob job;
+        WorkerPrompter h8Prompter;
+        WorkerPrompter h3069Prompter;
+        QueuedObserver observer;
+    };
+    std::shared_ptr<RunState> runs_;
+    CMassFlash& h8_ = runs_->h8;
+    CMassFlash_3069& h3069_ = runs_->h3069;
+    std::unique_ptr<TFlash_event>& thread_ = runs_->thread;
+    std::unique_ptr<TFlash_event_3069>& thread3069_ = runs_->thread3069;
+    SingleFlashJob& job_ = runs_->job;
+    WorkerPrompter& h8Prompter_ = runs_->h8Prompter;
+    WorkerPrompter& h3069Prompter_ = runs_->h3069Prompter;
+    QueuedObserver& observer_ = runs_->observer;
     QString fileName_;
     QString startFolder_;
     bool stopping_ = false;
