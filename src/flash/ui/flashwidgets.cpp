@@ -1,7 +1,9 @@
 #include "flash/ui/flashwidgets.h"
 
 #include <QCoreApplication>
+#include <QHBoxLayout>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QThread>
 #include <QUrl>
 #include <QWidget>
@@ -57,6 +59,25 @@ platform::Answer WorkerPrompter::Ask(const platform::Prompt& prompt) {
     QMetaObject::invokeMethod(
         context, [&] { answer = AskHere(prompt); }, Qt::BlockingQueuedConnection);
     return answer;
+}
+
+FlashButtons AddFlashButtons(QWidget* window, QBoxLayout* layout) {
+    auto make = [window](const char* name, const char* caption, const char* hint) {
+        auto* button = new QPushButton(caption, window);
+        button->setObjectName(name);
+        SetHint(button, hint);
+        return button;
+    };
+    FlashButtons b{make("Luetiedosto", "&Open file", "Open file|Open file to flash."),
+                   make("Flash_tiedosto", "Fl&ash", "Flash|Start Flashing."),
+                   make("peruuta", "Cancel", "Cancel|Cancel flashing.")};
+    b.flash->setEnabled(false);
+    auto* row = new QHBoxLayout;
+    row->addWidget(b.open);
+    row->addWidget(b.flash);
+    row->addWidget(b.cancel);
+    layout->addLayout(row);
+    return b;
 }
 
 void KeepUntilEnded(std::shared_ptr<void> state, std::function<bool()> running) {

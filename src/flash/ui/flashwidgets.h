@@ -4,6 +4,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+class QBoxLayout;
+class QPushButton;
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -20,6 +23,15 @@ namespace kelmor::flash::ui {
 // "Short|Long": the short part is the tool tip (and the accessible name when asked for), the
 // long part the status-bar text.
 void SetHint(QWidget* widget, const char* hint, bool nameFromHint = false);
+
+// The row both flash windows end with: "&Open file", "Fl&ash" (disabled until a file is
+// chosen) and "Cancel", added to `layout`.
+struct FlashButtons {
+    QPushButton* open;
+    QPushButton* flash;
+    QPushButton* cancel;
+};
+FlashButtons AddFlashButtons(QWidget* window, QBoxLayout* layout);
 QString FromAnsi(const std::string& text);
 // Closes a window, inside the main window its sub-window (which asks the window first).
 void CloseWindow(QWidget* window);

@@ -201,27 +201,16 @@ void TCMultiFlashDlg::BuildWindow() {
     options->addWidget(kidetaajuus, 2, 3);
     layout->addLayout(options);
 
-    auto* buttons = new QHBoxLayout;
-    Luetiedosto = new QPushButton("&Open file", this);
-    Luetiedosto->setObjectName("Luetiedosto");
-    SetHint(Luetiedosto, "Open file|Open file to flash.");
-    Flash_tiedosto = new QPushButton("Fl&ash", this);
-    Flash_tiedosto->setObjectName("Flash_tiedosto");
-    SetHint(Flash_tiedosto, "Flash|Start Flashing.");
-    Flash_tiedosto->setEnabled(false);
-    peruuta = new QPushButton("Cancel", this);
-    peruuta->setObjectName("peruuta");
-    SetHint(peruuta, "Cancel|Cancel flashing.");
+    const FlashButtons buttons = AddFlashButtons(this, layout);
+    Luetiedosto = buttons.open;
+    Flash_tiedosto = buttons.flash;
+    peruuta = buttons.cancel;
     connect(Luetiedosto, &QPushButton::clicked, this, [this] { LuetiedostoClick(); });
     connect(Flash_tiedosto, &QPushButton::clicked, this, [this] { Flash_tiedostoClick(); });
     connect(peruuta, &QPushButton::clicked, this, [this] {
         peruuta->setEnabled(false);
         CloseWindow(this);
     });
-    buttons->addWidget(Luetiedosto);
-    buttons->addWidget(Flash_tiedosto);
-    buttons->addWidget(peruuta);
-    layout->addLayout(buttons);
 
     state_ = new QLabel(this);
     state_->setObjectName("state");
