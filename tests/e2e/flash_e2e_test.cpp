@@ -8,61 +8,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "childprocess.h"
 #include "platform/inifile.h"
 #include "sim/srecordwriter.h"
 
 namespace {
 
-// A child process whose standard output we read.
-struct Child {
-    pid_t pid = -1;
-    FILE* out = nullptr;
-
-    explicit Child(std::vector<std::string> argv) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        out = fdopen(fds[0], "r");
-    }
-    std::string Line() {
-        char buffer[512] = {};
-        if (!out || !fgets(buffer, sizeof buffer, out)) return {};
-        std::string s = buffer;
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-        return s;
-    }
-    std::string Rest() {
-        std::string s;
-        char buffer[512];
-        while (out && fgets(buffer, sizeof buffer, out)) s += buffer;
-        return s;
-    }
-    int Wait() {
-        int status = 0;
-        if (pid > 0) waitpid(pid, &status, 0);
-        pid = -1;
-        if (out) fclose(out);
-        out = nullptr;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ~Child() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            Wait();
-        }
-    }
-};
+using Child = kelmor::testing::ChildProcess;
 
 TEST(FlashEndToEnd, ToolFlashesTheSimulatedH83069OverAPty) {
     std::string home = std::getenv("KELMOR_HOME");
